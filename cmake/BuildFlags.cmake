@@ -1,0 +1,21 @@
+# Flags shared by everything built here. The numeric ones are part of the results: without
+# contraction into fused multiply-adds and with SSE2 arithmetic on 32-bit x86, every build
+# rounds every operation the same way and computes the same bits.
+add_library(tessaryn_build_flags INTERFACE)
+
+if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+  target_compile_options(tessaryn_build_flags INTERFACE
+    -Wall -Wextra -Wpedantic
+    -ffp-contract=off)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(i.86|x86|X86|AMD64|x86_64)$")
+    target_compile_options(tessaryn_build_flags INTERFACE -msse2 -mfpmath=sse)
+  endif()
+endif()
+
+if(TESSARYN_SANITIZE)
+  set(tessaryn_sanitizers -fsanitize=address,undefined -fno-sanitize-recover=all
+      -fno-omit-frame-pointer)
+  # Every target, the library included, so a read past a caller's array is caught in it.
+  add_compile_options(${tessaryn_sanitizers})
+  add_link_options(${tessaryn_sanitizers})
+endif()

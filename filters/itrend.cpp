@@ -1,0 +1,13 @@
+#include "filters/bar_loop.h"
+#include "filters/filters.h"
+#include "filters/trend_step.h"
+
+namespace tessaryn {
+
+void ITrend(PriceSeries prices, PeriodSeries periods, std::int32_t count,
+            ResultSeries out) noexcept {
+  TrendStep trend{prices};
+  BarLoop(periods, count, out, trend);
+}
+
+}  // namespace tessaryn

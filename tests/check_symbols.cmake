@@ -1,0 +1,18 @@
+# Checks that LIBRARY defines exactly the three entry points as dynamic symbols and carries
+# the SONAME of its major version.
+execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY}
+  OUTPUT_VARIABLE symbols RESULT_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "${NM} failed on ${LIBRARY}")
+endif()
+string(REGEX MATCHALL "[^ \n]+\n" names "${symbols}")
+list(TRANSFORM names STRIP)
+list(SORT names)
+if(NOT names STREQUAL "CyclicalComponent;ITrend;Tessaryn")
+  message(FATAL_ERROR "dynamic symbols of ${LIBRARY}: ${names}")
+endif()
+
+execute_process(COMMAND ${READELF} -d ${LIBRARY} OUTPUT_VARIABLE dynamic)
+if(NOT dynamic MATCHES "SONAME\\)[^\n]*\\[libtessaryn\\.so\\.1\\]")
+  message(FATAL_ERROR "no SONAME libtessaryn.so.1 in ${LIBRARY}:\n${dynamic}")
+endif()

@@ -1,0 +1,60 @@
+// Helpers shared by the tests: the routines as a table, bit views and seeded series.
+#pragma once
+
+#include <tessaryn.h>
+
+#include <bit>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+namespace tessaryn::test {
+
+using Routine = void(TESSARYN_CALL*)(const float*, const float*, std::int32_t, float*);
+
+struct NamedRoutine {
+  const char* name;
+  Routine run;
+};
+
+inline constexpr NamedRoutine kRoutines[] = {
+    {"ITrend", &::ITrend},
+    {"CyclicalComponent", &::CyclicalComponent},
+    {"Tessaryn", &::Tessaryn},
+};
+
+inline std::uint32_t Bits(float value) {
+  return std::bit_cast<std::uint32_t>(value);
+}
+
+// Output of `routine` over the whole series, in an array of exactly the series' length.
+inline std::vector<float> RunOver(Routine routine, const std::vector<float>& prices,
+                                  const std::vector<float>& periods) {
+  std::vector<float> out(prices.size());
+  routine(prices.data(), periods.data(), static_cast<std::int32_t>(prices.size()), out.data());
+  return out;
+}
+
+// A price walk around `level` with steps of about 1% of it.
+inline std::vector<float> RandomWalk(std::mt19937& rng, int count, float level) {
+  std::normal_distribution<float> step(0.0f, level * 0.01f);
+  std::vector<float> prices(static_cast<std::size_t>(count));
+  float price = level;
+  for (float& p : prices) {
+    price += step(rng);
+    p = price;
+  }
+  return prices;
+}
+
+// Periods from 1 to `longest`, with halves among them, drawn afresh on every bar.
+inline std::vector<float> RandomPeriods(std::mt19937& rng, int count, int longest) {
+  std::uniform_int_distribution<int> halves(2, 2 * longest);
+  std::vector<float> periods(static_cast<std::size_t>(count));
+  for (float& p : periods) {
+    p = static_cast<float>(halves(rng)) / 2.0f;
+  }
+  return periods;
+}
+
+}  // namespace tessaryn::test
