@@ -38,9 +38,7 @@ std::vector<float> Substitute(std::vector<float> periods, std::size_t first, std
 }
 
 TEST(OutOfContractPeriods, LeaveTheBarEmptyAndTheHistoriesStill) {
-  std::mt19937 rng(21);
-  const std::vector<float> prices = RandomWalk(rng, 60, 300.0f);
-  const std::vector<float> periods = RandomPeriods(rng, 60, 6);
+  const auto [prices, periods] = RandomSeries(21, 60, 300.0f, 6);
   struct Pattern {
     std::size_t first, stride;
   };

@@ -22,9 +22,7 @@ bool SameBits(const std::vector<float>& a, const std::vector<float>& b, std::siz
 // A bar's output is a function of the bars up to it: a run over a shorter series, whose
 // arrays hold exactly that many bars, and a run whose later bars differ, agree with it.
 TEST(Properties, NoBarDependsOnLaterBars) {
-  std::mt19937 rng(11);
-  const std::vector<float> prices = RandomWalk(rng, 300, 2500.0f);
-  const std::vector<float> periods = RandomPeriods(rng, 300, 40);
+  const auto [prices, periods] = RandomSeries(11, 300, 2500.0f, 40);
   for (const NamedRoutine& routine : kRoutines) {
     const std::vector<float> full = RunOver(routine.run, prices, periods);
     for (const std::size_t bars : {1u, 2u, 3u, 4u, 17u, 150u, 299u}) {
@@ -42,8 +40,7 @@ TEST(Properties, NoBarDependsOnLaterBars) {
 
 // Constant prices carry no change: the trend is the price itself and the cycle exactly 0.
 TEST(Properties, ConstantPricesGiveThePriceAndNoCycle) {
-  std::mt19937 rng(12);
-  const std::vector<float> periods = RandomPeriods(rng, 200, 30);
+  const std::vector<float> periods = RandomSeries(12, 200, 1.0f, 30).periods;
   for (const float level : {0.0f, 1234.5f, -7.25f, 1e-30f, 3e30f}) {
     const std::vector<float> prices(periods.size(), level);
     const std::vector<float> trend = RunOver(::ITrend, prices, periods);
@@ -63,9 +60,7 @@ TEST(Properties, ConstantPricesGiveThePriceAndNoCycle) {
 // The empty bars are exactly those whose period does not round to 1 .. bar index, the same
 // for all three routines.
 TEST(Properties, EmptyBarsFollowTheRoundedPeriodAlone) {
-  std::mt19937 rng(13);
-  const std::vector<float> prices = RandomWalk(rng, 400, 80.0f);
-  const std::vector<float> periods = RandomPeriods(rng, 400, 300);
+  const auto [prices, periods] = RandomSeries(13, 400, 80.0f, 300);
   for (const NamedRoutine& routine : kRoutines) {
     const std::vector<float> out = RunOver(routine.run, prices, periods);
     for (std::size_t bar = 0; bar < out.size(); ++bar) {
@@ -85,10 +80,8 @@ double Ulp(float value) {
 // The model is trend plus cycle rounded once, while the two separate outputs are each
 // rounded: they differ by at most half an ulp of each of the three.
 TEST(Properties, ModelIsTrendPlusCycle) {
-  std::mt19937 rng(14);
   for (const float level : {0.01f, 45.0f, 18000.0f, 3e6f}) {
-    const std::vector<float> prices = RandomWalk(rng, 500, level);
-    const std::vector<float> periods = RandomPeriods(rng, 500, 60);
+    const auto [prices, periods] = RandomSeries(14, 500, level, 60);
     const std::vector<float> trend = RunOver(::ITrend, prices, periods);
     const std::vector<float> cycle = RunOver(::CyclicalComponent, prices, periods);
     const std::vector<float> model = RunOver(::Tessaryn, prices, periods);
@@ -109,9 +102,7 @@ TEST(Properties, ModelIsTrendPlusCycle) {
 // the inputs may then even be null.
 TEST(Properties, WritesExactlyCountBars) {
   constexpr std::uint32_t kGuard = 0x7FC12345u;  // a NaN no routine produces
-  std::mt19937 rng(15);
-  const std::vector<float> prices = RandomWalk(rng, 64, 10.0f);
-  const std::vector<float> periods = RandomPeriods(rng, 64, 8);
+  const auto [prices, periods] = RandomSeries(15, 64, 10.0f, 8);
   for (const NamedRoutine& routine : kRoutines) {
     for (const std::int32_t count : {-5, 0, 1, 7, 63}) {
       std::vector<float> out(64, std::bit_cast<float>(kGuard));
@@ -127,9 +118,7 @@ TEST(Properties, WritesExactlyCountBars) {
 }
 
 TEST(Properties, InputsAreNeverModified) {
-  std::mt19937 rng(16);
-  const std::vector<float> prices = RandomWalk(rng, 200, 500.0f);
-  const std::vector<float> periods = RandomPeriods(rng, 200, 25);
+  const auto [prices, periods] = RandomSeries(16, 200, 500.0f, 25);
   for (const NamedRoutine& routine : kRoutines) {
     std::vector<float> pricesCopy = prices;
     std::vector<float> periodsCopy = periods;
@@ -141,9 +130,7 @@ TEST(Properties, InputsAreNeverModified) {
 
 // Each period is read before its bar is stored, so results may overwrite the periods.
 TEST(Properties, PeriodArrayMayBeTheOutput) {
-  std::mt19937 rng(17);
-  const std::vector<float> prices = RandomWalk(rng, 300, 70.0f);
-  const std::vector<float> periods = RandomPeriods(rng, 300, 20);
+  const auto [prices, periods] = RandomSeries(17, 300, 70.0f, 20);
   for (const NamedRoutine& routine : kRoutines) {
     std::vector<float> inPlace = periods;
     routine.run(prices.data(), inPlace.data(), static_cast<std::int32_t>(prices.size()),
@@ -155,9 +142,7 @@ TEST(Properties, PeriodArrayMayBeTheOutput) {
 
 // Calls share nothing: threads running all routines at once get the single-threaded bits.
 TEST(Properties, ConcurrentCallsAreIndependent) {
-  std::mt19937 rng(18);
-  const std::vector<float> prices = RandomWalk(rng, 4000, 1500.0f);
-  const std::vector<float> periods = RandomPeriods(rng, 4000, 50);
+  const auto [prices, periods] = RandomSeries(18, 4000, 1500.0f, 50);
   std::vector<std::vector<float>> expected;
   for (const NamedRoutine& routine : kRoutines) {
     expected.push_back(RunOver(routine.run, prices, periods));

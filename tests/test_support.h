@@ -35,26 +35,25 @@ inline std::vector<float> RunOver(Routine routine, const std::vector<float>& pri
   return out;
 }
 
-// A price walk around `level` with steps of about 1% of it.
-inline std::vector<float> RandomWalk(std::mt19937& rng, int count, float level) {
-  std::normal_distribution<float> step(0.0f, level * 0.01f);
-  std::vector<float> prices(static_cast<std::size_t>(count));
-  float price = level;
-  for (float& p : prices) {
-    price += step(rng);
-    p = price;
-  }
-  return prices;
-}
+struct Series {
+  std::vector<float> prices;
+  std::vector<float> periods;
+};
 
-// Periods from 1 to `longest`, with halves among them, drawn afresh on every bar.
-inline std::vector<float> RandomPeriods(std::mt19937& rng, int count, int longest) {
+// A seeded price walk around `level` with steps of about 1% of it, and periods from 1 to
+// `longest`, halves among them, drawn afresh on every bar.
+inline Series RandomSeries(unsigned seed, int count, float level, int longest) {
+  std::mt19937 rng(seed);
+  std::normal_distribution<float> step(0.0f, level * 0.01f);
   std::uniform_int_distribution<int> halves(2, 2 * longest);
-  std::vector<float> periods(static_cast<std::size_t>(count));
-  for (float& p : periods) {
-    p = static_cast<float>(halves(rng)) / 2.0f;
+  Series series;
+  float price = level;
+  for (int bar = 0; bar < count; ++bar) {
+    price += step(rng);
+    series.prices.push_back(price);
+    series.periods.push_back(static_cast<float>(halves(rng)) / 2.0f);
   }
-  return periods;
+  return series;
 }
 
 }  // namespace tessaryn::test
