@@ -142,10 +142,10 @@ TEST(Properties, PeriodArrayMayBeTheOutput) {
 
 // Calls share nothing: threads running all routines at once get the single-threaded bits.
 TEST(Properties, ConcurrentCallsAreIndependent) {
-  const auto [prices, periods] = RandomSeries(18, 4000, 1500.0f, 50);
+  const Series series = RandomSeries(18, 4000, 1500.0f, 50);
   std::vector<std::vector<float>> expected;
   for (const NamedRoutine& routine : kRoutines) {
-    expected.push_back(RunOver(routine.run, prices, periods));
+    expected.push_back(RunOver(routine.run, series.prices, series.periods));
   }
   std::vector<int> mismatches(4, 0);
   std::vector<std::thread> threads;
@@ -153,7 +153,8 @@ TEST(Properties, ConcurrentCallsAreIndependent) {
     threads.emplace_back([&, t] {
       for (int round = 0; round < 20; ++round) {
         const std::size_t r = (t + static_cast<std::size_t>(round)) % std::size(kRoutines);
-        if (!SameBits(RunOver(kRoutines[r].run, prices, periods), expected[r], prices.size())) {
+        const std::vector<float> out = RunOver(kRoutines[r].run, series.prices, series.periods);
+        if (!SameBits(out, expected[r], out.size())) {
           ++mismatches[t];
         }
       }
