@@ -27,6 +27,11 @@ inline std::uint32_t Bits(float value) {
   return std::bit_cast<std::uint32_t>(value);
 }
 
+// The empty-bar marker is part of the interface: exactly this bit pattern (3.4E+38f).
+inline bool IsEmpty(float value) {
+  return Bits(value) == 0x7F7FC99Eu;
+}
+
 // Output of `routine` over the whole series, in an array of exactly the series' length.
 inline std::vector<float> RunOver(Routine routine, const std::vector<float>& prices,
                                   const std::vector<float>& periods) {
