@@ -27,6 +27,10 @@ inline std::uint32_t Bits(float value) {
   return std::bit_cast<std::uint32_t>(value);
 }
 
+inline std::uint64_t Bits(double value) {
+  return std::bit_cast<std::uint64_t>(value);
+}
+
 // The empty-bar marker is part of the interface: exactly this bit pattern (3.4E+38f).
 inline bool IsEmpty(float value) {
   return Bits(value) == 0x7F7FC99Eu;
