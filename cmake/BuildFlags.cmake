@@ -9,6 +9,11 @@ if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
     -ffp-contract=off)
   if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(i.86|x86|X86|AMD64|x86_64)$")
     target_compile_options(tessaryn_build_flags INTERFACE -msse2 -mfpmath=sse)
+    if(WIN32)
+      # Windows hosts only guarantee a 4-byte aligned stack on entry; GCC would otherwise
+      # assume 16 bytes and could spill SSE values to misaligned slots.
+      target_compile_options(tessaryn_build_flags INTERFACE -mincoming-stack-boundary=2)
+    endif()
   endif()
 endif()
 

@@ -1,0 +1,18 @@
+# The parts shared by both MinGW-w64 toolchains. The win32 thread model: nothing here uses
+# POSIX threads, and the posix variants would tie programs to libwinpthread-1.dll.
+set(CMAKE_C_COMPILER ${TESSARYN_MINGW_TRIPLET}-gcc-win32)
+set(CMAKE_CXX_COMPILER ${TESSARYN_MINGW_TRIPLET}-g++-win32)
+set(CMAKE_RC_COMPILER ${TESSARYN_MINGW_TRIPLET}-windres)
+set(CMAKE_OBJDUMP ${TESSARYN_MINGW_TRIPLET}-objdump)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${TESSARYN_MINGW_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Test programs built here run under Wine.
+find_program(TESSARYN_WINE wine)
+if(TESSARYN_WINE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${TESSARYN_WINE})
+endif()
