@@ -1,0 +1,24 @@
+# Configures, builds and tests one Windows preset (PRESET) from within the native suite.
+# -DSOURCE_DIR=<project> -DPRESET=windows-x86|windows-x64 -DCOMPILER=<cross g++>
+# -DREFERENCE=<case file written by write_reference_cases> -DWINEPREFIX=<shared prefix>
+find_program(compiler ${COMPILER})
+find_program(wine wine)
+if(NOT compiler OR NOT wine)
+  set(reason "needs ${COMPILER} and wine (apt-get install g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64)")
+  if(DEFINED ENV{TESSARYN_REQUIRE_WINDOWS_TESTS})
+    message(FATAL_ERROR "${PRESET}: ${reason}")
+  endif()
+  message("SKIPPED: ${PRESET} ${reason}")
+  return()
+endif()
+
+foreach(step IN ITEMS
+    "${CMAKE_COMMAND};--preset;${PRESET};-DTESSARYN_REFERENCE_CASES=${REFERENCE};-DTESSARYN_WINEPREFIX=${WINEPREFIX}"
+    "${CMAKE_COMMAND};--build;--preset;${PRESET}"
+    "${CMAKE_CTEST_COMMAND};--preset;${PRESET}")
+  execute_process(COMMAND ${step} WORKING_DIRECTORY ${SOURCE_DIR} RESULT_VARIABLE failed)
+  if(failed)
+    list(JOIN step " " command)
+    message(FATAL_ERROR "${PRESET}: '${command}' failed")
+  endif()
+endforeach()
