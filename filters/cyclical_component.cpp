@@ -6,7 +6,7 @@ namespace tessaryn {
 
 void CyclicalComponent(PriceSeries prices, PeriodSeries periods, std::int32_t count,
                        ResultSeries out) noexcept {
-  CycleStep cycle{prices};
+  CycleStep cycle(prices);
   BarLoop(periods, count, out, cycle);
 }
 

@@ -12,10 +12,18 @@ struct ModelStep {
   TrendStep trend;
   CycleStep cycle;
 
-  double operator()(std::int32_t i, std::int32_t period) noexcept {
-    const double trendValue = trend(i, period);
-    const double cycleValue = cycle(i, period);
-    return cycleValue + trendValue;
+  void Record(std::int32_t i, std::int32_t period, int k) noexcept {
+    trend.Record(i, period, k);
+    cycle.Record(i, period, k);
+  }
+
+  double Value(int k, std::int32_t i) const noexcept {
+    return cycle.Value(k, i) + trend.Value(k, i);
+  }
+
+  void Carry(int computed) noexcept {
+    trend.Carry(computed);
+    cycle.Carry(computed);
   }
 };
 
@@ -23,7 +31,7 @@ struct ModelStep {
 
 void Tessaryn(PriceSeries prices, PeriodSeries periods, std::int32_t count,
               ResultSeries out) noexcept {
-  ModelStep model{TrendStep{prices}, CycleStep{prices}};
+  ModelStep model{TrendStep(prices, periods, count), CycleStep(prices)};
   BarLoop(periods, count, out, model);
 }
 
