@@ -12,21 +12,54 @@
 #include <bit>
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tessaryn {
 
+// The largest and the smallest nonzero magnitude among the values taken in, as their bit
+// patterns (for non-negative floats, bit order is magnitude order, and the exponent is the
+// pattern's top bits).
 class ExponentSpan {
  public:
   // Takes in prices[first .. last].
   void Add(const float* prices, std::int32_t first, std::int32_t last) noexcept {
-    unsigned largest = largest_;
-    unsigned smallest = smallest_;
-    for (std::int32_t k = first; k <= last; ++k) {
-      const std::uint32_t bits = std::bit_cast<std::uint32_t>(prices[k]) & 0x7FFFFFFFu;
-      const unsigned exponent = bits >> 23;
-      largest = exponent > largest ? exponent : largest;
-      // Zeros take no part; subnormals count as exponent 1, the scale of their units.
-      const unsigned unit = bits == 0 ? 255u : (exponent == 0 ? 1u : exponent);
-      smallest = unit < smallest ? unit : smallest;
+    std::int32_t largest = largest_;
+    std::int32_t smallest = smallest_;
+    const float* values = prices + first;
+    const std::int32_t count = last - first + 1;
+    std::int32_t k = 0;
+#if defined(__SSE2__)
+    // Four at a time: SSE2 has no 32-bit minimum or maximum, so compare and select.
+    if (count >= 4) {
+      const __m128i signless = _mm_set1_epi32(0x7FFFFFFF);
+      __m128i large = _mm_set1_epi32(largest);
+      __m128i small = _mm_set1_epi32(smallest);
+      for (; k + 4 <= count; k += 4) {
+        const __m128i magnitude =
+            _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(values + k)), signless);
+        const __m128i above = _mm_cmpgt_epi32(magnitude, large);
+        large = _mm_or_si128(_mm_and_si128(above, magnitude), _mm_andnot_si128(above, large));
+        const __m128i nonzero = _mm_or_si128(  // zeros take no part
+            magnitude, _mm_and_si128(_mm_cmpeq_epi32(magnitude, _mm_setzero_si128()), signless));
+        const __m128i below = _mm_cmplt_epi32(nonzero, small);
+        small = _mm_or_si128(_mm_and_si128(below, nonzero), _mm_andnot_si128(below, small));
+      }
+      alignas(16) std::int32_t lanes[8];
+      _mm_store_si128(reinterpret_cast<__m128i*>(lanes), large);
+      _mm_store_si128(reinterpret_cast<__m128i*>(lanes + 4), small);
+      for (int lane = 0; lane < 4; ++lane) {
+        largest = lanes[lane] > largest ? lanes[lane] : largest;
+        smallest = lanes[4 + lane] < smallest ? lanes[4 + lane] : smallest;
+      }
+    }
+#endif
+    for (; k < count; ++k) {
+      const std::int32_t magnitude = std::bit_cast<std::int32_t>(values[k]) & 0x7FFFFFFF;
+      largest = magnitude > largest ? magnitude : largest;
+      const std::int32_t nonzero = magnitude == 0 ? 0x7FFFFFFF : magnitude;  // zeros take no part
+      smallest = nonzero < smallest ? nonzero : smallest;
     }
     largest_ = largest;
     smallest_ = smallest;
@@ -35,19 +68,51 @@ class ExponentSpan {
   // True when every signed sum of at most `terms` of the values taken in is exact in double
   // (false as soon as one of them is infinite or NaN: biased exponent 255).
   bool SumsAreExact(std::int64_t terms) const noexcept {
-    if (largest_ == 255u) {
+    const int top = largest_ >> 23;
+    if (top == 255) {
       return false;
     }
-    if (smallest_ > largest_) {  // all zero
+    if (smallest_ == 0x7FFFFFFF) {  // all zero
       return true;
     }
+    const int unit = (smallest_ >> 23) > 1 ? (smallest_ >> 23) : 1;              // subnormals: 1
     const int termBits = std::bit_width(static_cast<std::uint64_t>(terms - 1));  // ceil(log2)
-    return termBits + static_cast<int>(largest_ - smallest_) + 24 <= 53;
+    return termBits + (top - unit) + 24 <= 53;
   }
 
  private:
-  unsigned largest_ = 0;
-  unsigned smallest_ = 255;
+  std::int32_t largest_ = 0;
+  std::int32_t smallest_ = 0x7FFFFFFF;
+};
+
+// Confirms runs of prices, in increasing order, as summing exactly. The exponents seen so far
+// are kept, so on real data each price is examined once; a run that fails on them is looked
+// at again on its own.
+class ExactSums {
+ public:
+  // True when every signed sum of at most `terms` prices from prices[first .. last] is exact.
+  bool Confirm(const float* prices, std::int32_t first, std::int32_t last,
+               std::int64_t terms) noexcept {
+    if (seenFirst_ <= first && seenLast_ >= first - 1) {
+      if (last > seenLast_) {
+        seen_.Add(prices, seenLast_ + 1, last);
+        seenLast_ = last;
+      }
+      if (seen_.SumsAreExact(terms)) {
+        return true;
+      }
+    }
+    seen_ = ExponentSpan{};
+    seen_.Add(prices, first, last);
+    seenFirst_ = first;
+    seenLast_ = last;
+    return seen_.SumsAreExact(terms);
+  }
+
+ private:
+  ExponentSpan seen_;  // of prices[seenFirst_ .. seenLast_]
+  std::int32_t seenFirst_ = 0;
+  std::int32_t seenLast_ = -1;
 };
 
 }  // namespace tessaryn

@@ -6,7 +6,7 @@ namespace tessaryn {
 
 void ITrend(PriceSeries prices, PeriodSeries periods, std::int32_t count,
             ResultSeries out) noexcept {
-  TrendStep trend(prices, periods, count);
+  TrendStep trend(prices);
   BarLoop(periods, count, out, trend);
 }
 

@@ -1,9 +1,8 @@
-// The window sums of the trend filter, in about constant time per bar.
+// Window sums of the trend filter.
 #pragma once
 
 #include <cstdint>
 
-#include "filters/exact_sum.h"
 #include "filters/filters.h"
 
 namespace tessaryn {
@@ -18,53 +17,44 @@ inline double FreshWindowSum(PriceSeries prices, std::int32_t i, std::int32_t pe
   return sum;
 }
 
-// Gives FreshWindowSum's bits, but carries the sum from bar to bar where that is exact
-// (see exact_sum.h): blocks of bars are checked ahead, and a block whose windows could round
-// has every sum formed afresh. Real prices pass the check at any level and any period.
-class WindowSum {
- public:
-  WindowSum(PriceSeries prices, PeriodSeries periods, std::int32_t count) noexcept
-      : prices_(prices), periods_(periods), count_(count) {}
-
-  // Bars come in increasing order, 1 <= period <= i.
-  double operator()(std::int32_t i, std::int32_t period) noexcept {
-    if (i >= blockEnd_) {
-      CheckBlock(i);
-    }
-    if (!blockExact_) {
-      return FreshWindowSum(prices_, i, period);
-    }
-    if (hi_ == i - 1 && lo_ == i - period) {  // same period as the last bar: slide by one
-      // The difference is exact too, and keeps one addition on the bar-to-bar chain.
-      sum_ += static_cast<double>(prices_[i]) - static_cast<double>(prices_[lo_]);
-      ++lo_;
-      ++hi_;
-      return sum_;
-    }
-    return Move(i - period + 1, i);
-  }
-
- private:
-  static constexpr std::int32_t BlockBars = 4096;
-
-  void CheckBlock(std::int32_t first) noexcept;
-  double Move(std::int32_t lo, std::int32_t hi) noexcept;
-
-  PriceSeries prices_;
-  PeriodSeries periods_;
-  std::int32_t count_;
-
-  // Bars before blockEnd_ are checked; blockExact_ tells how they were found.
-  std::int32_t blockEnd_ = 0;
-  bool blockExact_ = false;
-  // The exact sum of prices[lo_ .. hi_]; lo_ > hi_ when there is none.
-  double sum_ = 0.0;
-  std::int32_t lo_ = 1;
-  std::int32_t hi_ = 0;
-  // Exponents of prices[spanLo_ .. spanHi_].
-  ExponentSpan span_;
-  std::int32_t spanLo_ = 0;
-  std::int32_t spanHi_ = -1;
+// A window sum carried from bar to bar: the sum of the `period` prices up to bar `newest`;
+// period 0 when there is none.
+struct CarriedWindow {
+  double sum = 0.0;
+  std::int32_t newest = 0;
+  std::int32_t period = 0;
 };
+
+// MoveWindow's general case, out of line.
+double MoveWindowSlowly(PriceSeries prices, CarriedWindow from, std::int32_t i,
+                        std::int32_t period) noexcept;
+
+// What the window sum gains from bar i - 1, whose period was `before`, to bar i, whose
+// period is `period`, at most one bar more or less: the newest price, less the oldest one or
+// two prices of the last window (none when the period grew).
+inline double SlideDifference(PriceSeries prices, std::int32_t i, std::int32_t before,
+                              std::int32_t period) noexcept {
+  const auto newest = static_cast<double>(prices[i]);
+  const std::int32_t oldest = i - before;
+  if (period > before) {
+    return newest;
+  }
+  const double slid = newest - static_cast<double>(prices[oldest]);
+  return period == before ? slid : slid - static_cast<double>(prices[oldest + 1]);
+}
+
+// The sum of the window of bar i, from the carried one: by one exact difference when the
+// window moves on by a bar with a period that stays or drifts by one, otherwise by adding
+// and removing prices one at a time while that is cheaper than a fresh sum. Every partial
+// sum is a run of prices from the old or the new window. It equals FreshWindowSum's bits
+// only where those sums are exact (exact_sum.h); the caller confirms that.
+inline double MoveWindow(PriceSeries prices, CarriedWindow from, std::int32_t i,
+                         std::int32_t period) noexcept {
+  const std::int32_t growth = period - from.period;
+  if (i == from.newest + 1 && from.period > 0 && growth >= -1 && growth <= 1) {
+    return from.sum + SlideDifference(prices, i, from.period, period);
+  }
+  return MoveWindowSlowly(prices, from, i, period);
+}
 
 }  // namespace tessaryn

@@ -10,8 +10,9 @@
 #include <random>
 #include <string>
 
+#include "filters/bar_loop.h"
 #include "filters/exact_sum.h"
-#include "filters/round_period.h"
+#include "filters/trend_step.h"
 #include "filters/window_sum.h"
 #include "plain_filters.h"
 #include "test_support.h"
@@ -132,24 +133,43 @@ TEST(Differential, FastRoutinesMatchThePlainDefinitionBitForBit) {
   }
 }
 
-// The window sums themselves, in double: a carried sum that rounded differently from the
-// fresh one would show here even where the output's rounding to single precision hides it.
+// The window sums themselves, in double, as the trend step hands them on: a carried sum
+// that rounded differently from the fresh one would show here even where the output's
+// rounding to single precision hides it.
+struct WindowSumProbe {
+  using Serial = TrendStep::Serial;
+  TrendStep trend;
+  std::size_t checked = 0;
+  std::string failure;
+
+  Serial Start() const { return trend.Start(); }
+  void Record(Serial& s, std::int32_t i, std::int32_t period, int k) {
+    trend.Record(s, i, period, k);
+  }
+  void Settle(Serial& s, const std::int32_t* bars, const std::int32_t* periods, int computed) {
+    trend.Settle(s, bars, periods, computed);
+    for (int k = 0; k < computed && failure.empty(); ++k, ++checked) {
+      const double fresh = FreshWindowSum(trend.prices, bars[k], periods[k]);
+      if (std::isnan(fresh) && std::isnan(trend.sums[k]))
+        continue;  // payloads may differ
+      if (Bits(fresh) != Bits(trend.sums[k])) {
+        failure = "bar " + std::to_string(bars[k]);
+      }
+    }
+  }
+  double Value(int k) const { return trend.Value(k); }
+  double EarlyValue(int k, std::int32_t i) const { return trend.EarlyValue(k, i); }
+  void Carry(int computed) { trend.Carry(computed); }
+};
+
 TEST(Differential, CarriedWindowSumsHaveTheFreshSumsBits) {
   unsigned seed = 100;
   for (const DifferentialCase& c : kCases) {
     const Series s = Build(c, seed++);
-    const auto count = static_cast<std::int32_t>(s.prices.size());
-    WindowSum window(s.prices.data(), s.periods.data(), count);
-    for (std::int32_t i = 0; i < count; ++i) {
-      const std::int32_t period = RoundPeriod(s.periods[i]);
-      if (period < 1 || period > i)
-        continue;
-      const double fresh = FreshWindowSum(s.prices.data(), i, period);
-      const double carried = window(i, period);
-      if (std::isnan(fresh) && std::isnan(carried))
-        continue;  // payloads may differ
-      ASSERT_EQ(Bits(carried), Bits(fresh)) << c.name << ", bar " << i;
-    }
+    std::vector<float> out(s.prices.size());
+    WindowSumProbe probe{TrendStep(s.prices.data()), 0, ""};
+    BarLoop(s.periods.data(), static_cast<std::int32_t>(s.prices.size()), out.data(), probe);
+    EXPECT_EQ(probe.failure, "") << c.name;
   }
 }
 

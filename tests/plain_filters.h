@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "filters/cycle_step.h"
 #include "filters/filters.h"
 #include "filters/round_period.h"
+#include "filters/sin_cos.h"
 
 namespace tessaryn::test {
 
@@ -42,7 +42,8 @@ inline std::vector<float> RunPlain(Plain which, const std::vector<float>& prices
     const double trend = smooth(changes) / 2.0 + sum / period;
 
     advance(highPass);
-    const double alpha = HighPassAlpha(period);
+    const auto [sine, cosine] = SinCos(2.0 * Pi / period);
+    const double alpha = (1.0 - sine) / cosine;
     const double change = price(i) - price(i - 1);
     highPass[0] = 0.5 * (1.0 + alpha) * change + alpha * highPass[1];
     const double cycle = i < 3 ? change : smooth(highPass);

@@ -1,0 +1,140 @@
+// Bars per second of the three routines and of the baselines that bound them.
+//   tessaryn-bench [Google Benchmark flags, e.g. --benchmark_filter=ITrend]
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "baselines.h"
+#include "ratio_reporter.h"
+#include "tessaryn.h"
+
+namespace tessaryn::bench {
+
+namespace {
+
+// A price walk around 5000 with steps of about 0.1%, seeded.
+const std::vector<float>& Prices(std::int32_t count) {
+  static std::vector<float> prices;
+  if (static_cast<std::int32_t>(prices.size()) < count) {
+    std::mt19937 rng(42);
+    std::normal_distribution<float> step(0.0f, 5.0f);
+    prices.resize(static_cast<std::size_t>(count));
+    float price = 5000.0f;
+    for (float& p : prices) {
+      price += step(rng);
+      p = price;
+    }
+  }
+  return prices;
+}
+
+// A constant period, or (-1) one that drifts by one bar every bar between 20 and 200.
+std::vector<float> Periods(std::int32_t count, std::int64_t period) {
+  std::vector<float> periods(static_cast<std::size_t>(count));
+  for (std::int32_t i = 0; i < count; ++i) {
+    const std::int32_t phase = i % 360;
+    periods[i] = period > 0 ? static_cast<float>(period)
+                            : static_cast<float>(20 + (phase < 180 ? phase : 360 - phase));
+  }
+  return periods;
+}
+
+void SetRate(benchmark::State& state, std::int32_t count) {
+  state.counters["bars/s"] =
+      benchmark::Counter(static_cast<double>(count) * static_cast<double>(state.iterations()),
+                         benchmark::Counter::kIsRate);
+}
+
+template <void (*Routine)(const float*, const float*, std::int32_t, float*)>
+void Filter(benchmark::State& state) {
+  const auto count = static_cast<std::int32_t>(state.range(0));
+  const std::vector<float>& prices = Prices(count);
+  const std::vector<float> periods = Periods(count, state.range(1));
+  std::vector<float> out(static_cast<std::size_t>(count));
+  for (auto _ : state) {
+    Routine(prices.data(), periods.data(), count, out.data());
+    benchmark::DoNotOptimize(out.data());
+    benchmark::ClobberMemory();
+  }
+  SetRate(state, count);
+}
+
+void StreamAddBench(benchmark::State& state) {
+  const auto count = static_cast<std::int32_t>(state.range(0));
+  const std::vector<float>& prices = Prices(count);
+  const std::vector<float> other = Periods(count, 14);
+  std::vector<float> out(static_cast<std::size_t>(count));
+  for (auto _ : state) {
+    StreamAdd(prices.data(), other.data(), count, out.data());
+    benchmark::DoNotOptimize(out.data());
+    benchmark::ClobberMemory();
+  }
+  SetRate(state, count);
+}
+
+void RunningSumAverageBench(benchmark::State& state) {
+  const auto count = static_cast<std::int32_t>(state.range(0));
+  const auto period = static_cast<std::int32_t>(state.range(1));
+  const std::vector<float>& prices = Prices(count);
+  std::vector<float> out(static_cast<std::size_t>(count));
+  for (auto _ : state) {
+    RunningSumAverage(prices.data(), period, count, out.data());
+    benchmark::DoNotOptimize(out.data());
+    benchmark::ClobberMemory();
+  }
+  SetRate(state, count);
+}
+
+void BareRecurrenceBench(benchmark::State& state) {
+  const auto count = static_cast<std::int32_t>(state.range(0));
+  const std::vector<float>& prices = Prices(count);
+  std::vector<float> out(static_cast<std::size_t>(count));
+  for (auto _ : state) {
+    BareRecurrence(prices.data(), count, out.data());
+    benchmark::DoNotOptimize(out.data());
+    benchmark::ClobberMemory();
+  }
+  SetRate(state, count);
+}
+
+void FilterArguments(benchmark::internal::Benchmark* b) {
+  for (const std::int64_t count : {1'000'000, 10'000'000}) {
+    for (const std::int64_t period : {14, 50, 200, -1}) {
+      b->Args({count, period});
+    }
+  }
+  b->ArgNames({"", ""})->Unit(benchmark::kMillisecond);
+}
+
+}  // namespace
+
+BENCHMARK(Filter<::ITrend>)->Name("ITrend")->Apply(FilterArguments);
+BENCHMARK(Filter<::CyclicalComponent>)->Name("CyclicalComponent")->Apply(FilterArguments);
+BENCHMARK(Filter<::Tessaryn>)->Name("Tessaryn")->Apply(FilterArguments);
+BENCHMARK(Filter<FreshSumTrend>)
+    ->Name("FreshSumTrend")
+    ->Args({1'000'000, 14})
+    ->Args({1'000'000, 200})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(StreamAddBench)->Name("StreamAdd")->Arg(1'000'000)->Arg(10'000'000);
+BENCHMARK(RunningSumAverageBench)
+    ->Name("RunningSumAverage")
+    ->Args({1'000'000, 14})
+    ->Args({10'000'000, 14});
+BENCHMARK(BareRecurrenceBench)->Name("BareRecurrence")->Arg(1'000'000)->Arg(10'000'000);
+
+}  // namespace tessaryn::bench
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+    return 1;
+  }
+  tessaryn::bench::RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,63 @@
+#include "ratio_reporter.h"
+
+#include <cstdio>
+
+namespace tessaryn::bench {
+
+namespace {
+
+struct Ratio {
+  const char* what;
+  const char* numerator;  // benchmark names; the ratio is their speeds in bars per second
+  const char* denominator;
+  double target;  // at least this
+};
+
+// Periods: 14, 50, 200; -1 drifts by one bar every bar between 20 and 200.
+constexpr Ratio kRatios[] = {
+    {"ITrend P200 / ITrend P14 (1e6)", "ITrend/1000000/200", "ITrend/1000000/14", 1.0 / 1.1},
+    {"ITrend P200 / ITrend P14 (1e7)", "ITrend/10000000/200", "ITrend/10000000/14", 1.0 / 1.1},
+    {"ITrend P200 / fresh-sum trend P200", "ITrend/1000000/200", "FreshSumTrend/1000000/200", 50.0},
+    {"ITrend P14 / running-sum average P14", "ITrend/1000000/14", "RunningSumAverage/1000000/14",
+     1.0},
+    {"CyclicalComponent P50 / bare recurrence", "CyclicalComponent/1000000/50",
+     "BareRecurrence/1000000", 0.85},
+    {"Tessaryn P50 / CyclicalComponent P50", "Tessaryn/1000000/50", "CyclicalComponent/1000000/50",
+     0.8},
+    {"ITrend drifting / ITrend P14", "ITrend/1000000/-1", "ITrend/1000000/14", 0.5},
+    {"ITrend drifting / ITrend P200", "ITrend/1000000/-1", "ITrend/1000000/200", 0.5},
+    {"ITrend P14 / memory streaming", "ITrend/1000000/14", "StreamAdd/1000000", 0.0},
+};
+
+}  // namespace
+
+void RatioReporter::ReportRuns(const std::vector<Run>& runs) {
+  ConsoleReporter::ReportRuns(runs);
+  for (const Run& run : runs) {
+    const auto rate = run.counters.find("bars/s");
+    if (rate != run.counters.end()) {
+      barsPerSecond_[run.benchmark_name()] = rate->second;
+    }
+  }
+}
+
+void RatioReporter::Finalize() {
+  ConsoleReporter::Finalize();
+  std::printf("\n%-42s %9s %9s\n", "ratio of speeds (same run)", "measured", "target");
+  for (const Ratio& r : kRatios) {
+    const auto a = barsPerSecond_.find(r.numerator);
+    const auto b = barsPerSecond_.find(r.denominator);
+    if (a == barsPerSecond_.end() || b == barsPerSecond_.end()) {
+      continue;  // filtered out of this run
+    }
+    const double ratio = a->second / b->second;
+    if (r.target > 0.0) {
+      std::printf("%-42s %9.3f %8s%.2f %s\n", r.what, ratio, ">= ", r.target,
+                  ratio >= r.target ? "met" : "NOT MET");
+    } else {
+      std::printf("%-42s %9.3f\n", r.what, ratio);
+    }
+  }
+}
+
+}  // namespace tessaryn::bench
