@@ -100,19 +100,21 @@ struct CycleStep {
   }
 
   template <bool>
-  Double2 Pair(Pairs& q, std::int32_t i, int k) noexcept {
+  Double2 Pair(Pairs& q, std::int32_t i, int) noexcept {
     const Double2 input = q.gain * (Double2::Load(q.prices + i) - Double2::Load(q.prices + i - 1));
     const double first = input.Low() + q.alpha * q.last;
     q.last = input.High() + q.alpha * first;
     const Double2 values = Double2::Of(first, q.last);
-    values.Store(&highPass.at(k));
     const Double2 smoothed = Smooth4Pair(values, q.before, q.before2);
     q.before2 = q.before;
     q.before = values;
     return smoothed;
   }
 
-  void EndPairs(Serial& s, const Pairs& q, int) const noexcept { s.highPass = q.last; }
+  void EndPairs(Serial& s, const Pairs& q, int n) noexcept {
+    s.highPass = q.last;
+    EndHistory(highPass, q.before, q.before2, n);
+  }
 
   void Settle(Serial&, const std::int32_t*, const std::int32_t*, int) const noexcept {}
 

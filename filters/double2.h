@@ -19,12 +19,14 @@ struct Double2 {
   static Double2 Both(int x) noexcept { return {_mm_cvtepi32_pd(_mm_set1_epi32(x))}; }
   // Two consecutive floats, widened.
   static Double2 Load(const float* from) noexcept {
-    return {_mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(from))))};
+    // movq: 8 bytes from any address (the floats need not be 8-byte aligned)
+    return {
+        _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(from))))};
   }
   void Store(double* to) const noexcept { _mm_storeu_pd(to, v); }
   // Rounded to single precision, into two consecutive floats.
   void StoreRounded(float* to) const noexcept {
-    _mm_store_sd(reinterpret_cast<double*>(to), _mm_castps_pd(_mm_cvtpd_ps(v)));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(to), _mm_castps_si128(_mm_cvtpd_ps(v)));
   }
   double Low() const noexcept { return _mm_cvtsd_f64(v); }
   double High() const noexcept { return _mm_cvtsd_f64(_mm_unpackhi_pd(v, v)); }
@@ -84,6 +86,15 @@ inline Double2 Smooth4Pair(Double2 h0, Double2 before, Double2 before2) noexcept
   const Double2 h3 = Double2::Between(before2, before);
   const Double2 two = Double2::Both(2.0);
   return (((two * h1 + h0) + two * before) + h3) / Double2::Both(6.0);
+}
+
+// After n bars (n even, at least 4) went by two at a time: the History4 values of the last
+// four bars are in `last` and `before`, which is all the next chunk reads.
+template <class History>
+void EndHistory(History& history, Double2 last, Double2 before, int n) noexcept {
+  history.at(n - 1) = last.High();
+  history.at(n - 2) = last.Low();
+  history.at(n - 3) = before.High();
 }
 
 }  // namespace tessaryn

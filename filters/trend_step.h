@@ -1,6 +1,7 @@
 // Computed bars of the trend line: window average plus half the smoothed window change.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "filters/bar_loop.h"
@@ -56,26 +57,27 @@ struct TrendStep {
 
   bool Pairable(const Serial& s, std::int32_t first, int n, const std::int32_t* periods,
                 bool uniform) noexcept {
-    if (s.window.period == 0 || s.window.newest != first - 1) {
+    const std::int32_t carried = s.window.period;
+    if (carried == 0 || s.window.newest != first - 1) {
       return false;
     }
-    std::int32_t last = s.window.period;
-    std::int32_t oldest = first - last;  // of the carried window
-    std::int32_t longest = last;
-    bool steps = true;  // changes of at most one bar
-    for (int k = 0; k < n; ++k) {
-      const std::int32_t period = periods[k];
-      steps &= (period - last + 1) >= 0 && (period - last + 1) <= 2;
-      const std::int32_t start = first + k - period + 1;
-      oldest = start < oldest ? start : oldest;
-      longest = period > longest ? period : longest;
-      last = period;
-      if (uniform) {  // the rest are the same
-        break;
-      }
+    // Steps of at most one bar: then window starts never move back, so the oldest price any
+    // sum touches is the carried window's or the first bar's, and no window is longer than
+    // the longer of the two plus the chunk.
+    const auto oneStep = [](std::int32_t from, std::int32_t to) {
+      return static_cast<std::uint32_t>(to - from + 1) <= 2u;
+    };
+    bool steps = oneStep(carried, periods[0]);
+    for (int k = 1; k < n && !uniform; ++k) {
+      steps &= oneStep(periods[k - 1], periods[k]);
+    }
+    if (!steps) {
+      return false;
     }
     uniformChunk = uniform;
-    return steps && exact.Confirm(prices, oldest, first + n - 1, std::int64_t{longest} + 1);
+    const std::int32_t oldest = std::min(first - carried, first - periods[0] + 1);
+    const std::int64_t longest = std::max(carried, periods[0]) + (uniform ? 0 : n);
+    return exact.Confirm(prices, oldest, first + n - 1, longest + 1);
   }
 
   Pairs StartPairs(const Serial& s, std::int32_t first,
@@ -98,7 +100,7 @@ struct TrendStep {
       const Double2 slide = newest - Double2::Load(q.prices + i - q.period);
       const double sum0 = q.sum + slide.Low();  // in bar order, as one bar at a time
       q.sum = sum0 + slide.High();
-      return PairValues(q, k, change, Double2::Of(sum0, q.sum), Double2::Both(q.period));
+      return PairValues(q, change, Double2::Of(sum0, q.sum), Double2::Both(q.period));
     } else {
       const PriceSeries p = q.prices;
       const auto price = [p](std::int32_t j) { return static_cast<double>(p[j]); };
@@ -113,15 +115,13 @@ struct TrendStep {
       const double sum0 = q.sum + slide0;
       q.sum = sum0 + slide1;
       q.period = period1;
-      return PairValues(q, k, change, Double2::Of(sum0, q.sum),
+      return PairValues(q, change, Double2::Of(sum0, q.sum),
                         Double2::Of(static_cast<double>(period0), static_cast<double>(period1)));
     }
   }
 
   // The two bars' values from their window changes, sums and lengths.
-  Double2 PairValues(Pairs& q, int k, Double2 change, Double2 sums, Double2 lengths) noexcept {
-    sums.Store(&this->sums[k]);
-    change.Store(&changes.at(k));
+  Double2 PairValues(Pairs& q, Double2 change, Double2 sums, Double2 lengths) noexcept {
     const Double2 smoothed = Smooth4Pair(change, q.before, q.before2);
     q.before2 = q.before;
     q.before = change;
@@ -131,6 +131,7 @@ struct TrendStep {
   void EndPairs(Serial& s, const Pairs& q, int n) noexcept {
     s.window = {q.sum, q.first + n - 1, q.period};
     entry = s.window;
+    EndHistory(changes, q.before, q.before2, n);
   }
 
   // The carried sums are the fresh sums' bits where every sum formed on the way is exact;

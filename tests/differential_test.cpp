@@ -66,6 +66,9 @@ PeriodPattern Halves(int longest) {
     return static_cast<float>(std::uniform_int_distribution<int>(2, 2 * longest)(rng)) / 2.0f;
   };
 }
+PeriodPattern Ramp(float start, int every, int step) {  // `step` bars longer every `every`
+  return [=](int bar, std::mt19937&) { return start + static_cast<float>(bar / every * step); };
+}
 PeriodPattern WithGaps(PeriodPattern inner) {  // every 7th bar out of contract or too long
   return [=](int bar, std::mt19937& rng) {
     const float odd[] = {0.0f, -3.0f, std::numeric_limits<float>::quiet_NaN(), 1e9f};
@@ -77,6 +80,18 @@ std::function<void(std::vector<float>&)> At(std::vector<std::size_t> bars, float
     for (const std::size_t i : bars)
       prices[i] = value;
   };
+}
+std::function<void(std::vector<float>&)> From(std::size_t bar, int stride, float value) {
+  return [=](std::vector<float>& prices) {
+    for (std::size_t i = bar; i < prices.size(); i += stride)
+      prices[i] = value;
+  };
+}
+// Prices just below 2, so that window sums of a few hundred of them pass 1024.
+void NearTwo(std::vector<float>& prices) {
+  for (std::size_t i = 0; i < prices.size(); ++i) {
+    prices[i] = 1.999f - 0.0001f * static_cast<float>(i % 7);
+  }
 }
 std::function<void(std::vector<float>&)> Every(int stride, float value) {
   return [=](std::vector<float>& prices) {
@@ -114,6 +129,18 @@ const DifferentialCase kCases[] = {
      Every(3, 0x1.fedcbap-22f)},
     {"level 1 with values 2^-28 (inexact only through the window's length)", 9000, 1.0f,
      Constant(200), Every(3, 0x1.fedcbap-28f)},
+    // Exact for a while, then not: the check must stop carrying sums where it turns.
+    {"level 1, values 2^-28 from bar 5000 on", 9000, 1.0f, Constant(200),
+     From(5000, 3, 0x1.fedcbap-28f)},
+    // Windows that grow past 512 prices within a chunk, with a span that fits only below.
+    {"near 2 with values 2^-20, windows growing past 512", 3000, 1.0f, Ramp(200, 2, 1),
+     [](std::vector<float>& prices) {
+       NearTwo(prices);
+       for (std::size_t i = 0; i < prices.size(); i += 50)
+         prices[i] = 0x1.fedcbbp-20f;
+     }},
+    {"period drifting by up to two bars", 5000, 60.0f, Drifting(100, 40)},
+    {"period two bars longer every third bar", 3000, 60.0f, Ramp(50, 3, 2)},
     {"level 1 with values 2^-20 (just exact at period 200)", 9000, 1.0f, Constant(200),
      Every(3, 0x1.fedcbap-20f)},
 };
@@ -156,6 +183,27 @@ struct WindowSumProbe {
         failure = "bar " + std::to_string(bars[k]);
       }
     }
+  }
+  // Chunks that go two bars at a time keep no per-bar sums: their carried sum is checked at
+  // the end, where any rounding on the way would have left its mark.
+  bool Pairable(const Serial& s, std::int32_t first, int n, const std::int32_t* periods,
+                bool uniform) {
+    return trend.Pairable(s, first, n, periods, uniform);
+  }
+  TrendStep::Pairs StartPairs(const Serial& s, std::int32_t first, const std::int32_t* periods) {
+    return trend.StartPairs(s, first, periods);
+  }
+  template <bool Uniform>
+  Double2 Pair(TrendStep::Pairs& q, std::int32_t i, int k) {
+    return trend.Pair<Uniform>(q, i, k);
+  }
+  void EndPairs(Serial& s, const TrendStep::Pairs& q, int n) {
+    trend.EndPairs(s, q, n);
+    const double fresh = FreshWindowSum(trend.prices, s.window.newest, s.window.period);
+    if (failure.empty() && Bits(fresh) != Bits(s.window.sum)) {
+      failure = "bar " + std::to_string(s.window.newest) + " (two at a time)";
+    }
+    ++checked;
   }
   double Value(int k) const { return trend.Value(k); }
   double EarlyValue(int k, std::int32_t i) const { return trend.EarlyValue(k, i); }
