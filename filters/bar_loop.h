@@ -72,7 +72,13 @@ inline void BarLoop(PeriodSeries periods, std::int32_t count, ResultSeries out,
       // can. (Never the first chunk: bar 0 is never computed.)
       if (empty == 0 && n % 2 == 0 && step.Pairable(serial, first, n, rounded, uniform)) {
         auto pairs = step.StartPairs(serial, first, rounded);
-        if (pairs.uniform) {  // a loop of its own for the one-period case
+        bool wider = false;  // a step may do the whole chunk with wider vectors
+        if constexpr (requires { step.MoveChunk(pairs, n, out); }) {
+          wider = step.MoveChunk(pairs, n, out);
+        }
+        if (wider) {
+          // done
+        } else if (pairs.uniform) {  // a loop of its own for the one-period case
           for (int k = 0; k < n; k += 2) {
             step.template Pair<true>(pairs, first + k, k).StoreRounded(out + first + k);
           }

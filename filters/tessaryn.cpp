@@ -3,6 +3,7 @@
 #include "filters/double2.h"
 #include "filters/filters.h"
 #include "filters/trend_step.h"
+#include "filters/widest_vectors.h"
 
 namespace tessaryn {
 
@@ -72,8 +73,8 @@ struct ModelStep {
 
 }  // namespace
 
-void Tessaryn(PriceSeries prices, PeriodSeries periods, std::int32_t count,
-              ResultSeries out) noexcept {
+TESSARYN_WIDEST_VECTORS void Tessaryn(PriceSeries prices, PeriodSeries periods, std::int32_t count,
+                                      ResultSeries out) noexcept {
   ModelStep model{TrendStep(prices), CycleStep(prices)};
   BarLoop(periods, count, out, model);
 }

@@ -9,6 +9,7 @@
 #include "filters/exact_sum.h"
 #include "filters/filters.h"
 #include "filters/history4.h"
+#include "filters/move_four.h"
 #include "filters/window_sum.h"
 
 namespace tessaryn {
@@ -64,14 +65,15 @@ struct TrendStep {
     // Steps of at most one bar: then window starts never move back, so the oldest price any
     // sum touches is the carried window's or the first bar's, and no window is longer than
     // the longer of the two plus the chunk.
-    const auto oneStep = [](std::int32_t from, std::int32_t to) {
-      return static_cast<std::uint32_t>(to - from + 1) <= 2u;
-    };
-    bool steps = oneStep(carried, periods[0]);
-    for (int k = 1; k < n && !uniform; ++k) {
-      steps &= oneStep(periods[k - 1], periods[k]);
+    // A change of -1, 0 or 1 plus one, as unsigned, is at most 2.
+    auto larger = static_cast<std::uint32_t>(periods[0] - carried + 1);
+    if (!uniform) {
+      for (int k = 1; k < n; ++k) {
+        const auto step = static_cast<std::uint32_t>(periods[k] - periods[k - 1] + 1);
+        larger = step > larger ? step : larger;
+      }
     }
-    if (!steps) {
+    if (larger > 2u) {
       return false;
     }
     uniformChunk = uniform;
@@ -90,6 +92,27 @@ struct TrendStep {
             s.window.sum,
             Double2::Of(changes.at(-2), changes.at(-1)),
             Double2::Of(0.0, changes.at(-3))};
+  }
+
+  // A whole chunk four bars at a time, where the build and the processor allow
+  // (move_four.h); false when they do not.
+  bool MoveChunk(Pairs& q, int n, ResultSeries out) noexcept {
+#if defined(TESSARYN_MOVE_FOUR)
+    if (n % 4 != 0) {
+      return false;
+    }
+    double history[4] = {q.before2.Low(), q.before2.High(), q.before.Low(), q.before.High()};
+    if (!MoveFourAtATime(q.prices, q.periods, q.uniform, q.first, n, out, q.sum, q.period,
+                         history)) {
+      return false;
+    }
+    q.before2 = Double2::Of(history[0], history[1]);
+    q.before = Double2::Of(history[2], history[3]);
+    return true;
+#else
+    (void)q, (void)n, (void)out;
+    return false;
+#endif
   }
 
   template <bool Uniform>
@@ -162,9 +185,13 @@ struct TrendStep {
     const double average = sums[k] / static_cast<double>(lengths[k]);
     return changes.Smoothed(k) / 2.0 + average;
   }
-  double EarlyValue(int k, std::int32_t) const noexcept { return Value(k); }
+  double EarlyValue(int k, std::int32_t) const noexcept {
+    return Value(k);
+  }
 
-  void Carry(int computed) noexcept { changes.Carry(computed); }
+  void Carry(int computed) noexcept {
+    changes.Carry(computed);
+  }
 };
 
 }  // namespace tessaryn
