@@ -26,6 +26,12 @@ TESSARYN_AVX2_FUNCTION __m256d Pick(__m256 low, __m256 high, __m128i at) noexcep
   return _mm256_cvtps_pd(_mm_blendv_ps(fromLow, fromHigh, upper));
 }
 
+// Prices at four indices, from the run at `origin` when there is one.
+TESSARYN_AVX2_FUNCTION __m256d Read(PriceSeries prices, bool run, __m256 low, __m256 high,
+                                    __m128i origin, __m128i at) noexcept {
+  return run ? Pick(low, high, _mm_sub_epi32(at, origin)) : Gather(prices, at);
+}
+
 // The window sums of four bars from the sum before, bar by bar in bar order.
 TESSARYN_AVX2_FUNCTION __m256d RunningSums(__m256d differences, double& sum) noexcept {
   const __m128d low = _mm256_castpd256_pd128(differences);
@@ -70,8 +76,7 @@ __attribute__((target("avx2"))) void Slide(PriceSeries prices, std::int32_t peri
   _mm256_storeu_pd(changes, before);
 }
 
-// As SlideDifference (window_sum.h), four bars at once: the newest price, less the last
-// window's oldest price unless the window grew, less the one after it if it shrank.
+// Windows that may grow or shrink by one bar from bar to bar, four bars at once.
 __attribute__((target("avx2"))) void Drift(PriceSeries prices, const std::int32_t* lengths,
                                            std::int32_t first, int n, ResultSeries out, double& sum,
                                            std::int32_t& period, double changes[4]) noexcept {
@@ -88,33 +93,30 @@ __attribute__((target("avx2"))) void Drift(PriceSeries prices, const std::int32_
     const __m128i oldest = _mm_sub_epi32(_mm_add_epi32(bars, _mm_set1_epi32(1)), length);
     const __m128i leaving = _mm_sub_epi32(bars, last);
     const __m128i growth = _mm_sub_epi32(length, last);
+    // The newest price, less the last window's oldest price unless the window grew, less the
+    // one after it if it shrank (SlideDifference, window_sum.h).
+    const __m128i dropsFirst = _mm_cmpgt_epi32(_mm_set1_epi32(1), growth);
+    const __m128i dropsSecond = _mm_cmpgt_epi32(_mm_setzero_si128(), growth);
     // Window starts move on by 0, 1 or 2 prices a bar: the four bars read at most 9 prices
     // from the last window's oldest on, within a run of 16 once that window is 12 long.
     const std::int32_t base = i - _mm_extract_epi32(previous, 3);
-    __m256d oldestPrices;
-    __m256d firstLeaving;
-    __m256d secondLeaving;
-    if (i - base >= 12) {
-      const __m256 low = _mm256_loadu_ps(prices + base);
-      const __m256 high = _mm256_loadu_ps(prices + base + 8);
-      const __m128i origin = _mm_set1_epi32(base);
-      oldestPrices = Pick(low, high, _mm_sub_epi32(oldest, origin));
-      firstLeaving = Pick(low, high, _mm_sub_epi32(leaving, origin));
-      secondLeaving =
-          Pick(low, high, _mm_sub_epi32(_mm_add_epi32(leaving, _mm_set1_epi32(1)), origin));
-    } else {
-      oldestPrices = Gather(prices, oldest);
-      firstLeaving = Gather(prices, leaving);
-      secondLeaving = Gather(prices, _mm_add_epi32(leaving, _mm_set1_epi32(1)));
+    const bool run = i - base >= 12;
+    const __m256 low = run ? _mm256_loadu_ps(prices + base) : _mm256_setzero_ps();
+    const __m256 high = run ? _mm256_loadu_ps(prices + base + 8) : _mm256_setzero_ps();
+    const __m128i origin = _mm_set1_epi32(base);
+    const __m256d change = _mm256_sub_pd(newest, Read(prices, run, low, high, origin, oldest));
+    __m256d differences = newest;
+    if (_mm_movemask_ps(_mm_castsi128_ps(dropsFirst)) != 0) {  // none when every window grew
+      differences = _mm256_sub_pd(
+          differences, _mm256_and_pd(Read(prices, run, low, high, origin, leaving),
+                                     _mm256_castsi256_pd(_mm256_cvtepi32_epi64(dropsFirst))));
     }
-    const __m256d change = _mm256_sub_pd(newest, oldestPrices);
-    const __m256d keptFirst =
-        _mm256_castsi256_pd(_mm256_cvtepi32_epi64(_mm_cmpgt_epi32(_mm_set1_epi32(1), growth)));
-    const __m256d keptSecond =
-        _mm256_castsi256_pd(_mm256_cvtepi32_epi64(_mm_cmpgt_epi32(_mm_setzero_si128(), growth)));
-    const __m256d first = _mm256_and_pd(firstLeaving, keptFirst);
-    const __m256d second = _mm256_and_pd(secondLeaving, keptSecond);
-    const __m256d differences = _mm256_sub_pd(_mm256_sub_pd(newest, first), second);
+    if (_mm_movemask_ps(_mm_castsi128_ps(dropsSecond)) != 0) {
+      differences = _mm256_sub_pd(
+          differences, _mm256_and_pd(Read(prices, run, low, high, origin,
+                                          _mm_add_epi32(leaving, _mm_set1_epi32(1))),
+                                     _mm256_castsi256_pd(_mm256_cvtepi32_epi64(dropsSecond))));
+    }
     const __m256d sums = RunningSums(differences, running);
     _mm_storeu_ps(out + i,
                   _mm256_cvtpd_ps(Values(change, before, sums, _mm256_cvtepi32_pd(length))));
