@@ -42,7 +42,14 @@ std::vector<float> Periods(std::int32_t count, std::int64_t period) {
   return periods;
 }
 
-void SetRate(benchmark::State& state, std::int32_t count) {
+// Runs `run` as the timed body and reports bars per second.
+template <class Run>
+void TimeBars(benchmark::State& state, std::int32_t count, float* out, Run run) {
+  for (auto _ : state) {
+    run();
+    benchmark::DoNotOptimize(out);
+    benchmark::ClobberMemory();
+  }
   state.counters["bars/s"] =
       benchmark::Counter(static_cast<double>(count) * static_cast<double>(state.iterations()),
                          benchmark::Counter::kIsRate);
@@ -54,50 +61,31 @@ void Filter(benchmark::State& state) {
   const std::vector<float>& prices = Prices(count);
   const std::vector<float> periods = Periods(count, state.range(1));
   std::vector<float> out(static_cast<std::size_t>(count));
-  for (auto _ : state) {
-    Routine(prices.data(), periods.data(), count, out.data());
-    benchmark::DoNotOptimize(out.data());
-    benchmark::ClobberMemory();
-  }
-  SetRate(state, count);
+  TimeBars(state, count, out.data(),
+           [&] { Routine(prices.data(), periods.data(), count, out.data()); });
 }
 
 void StreamAddBench(benchmark::State& state) {
   const auto count = static_cast<std::int32_t>(state.range(0));
-  const std::vector<float>& prices = Prices(count);
   const std::vector<float> other = Periods(count, 14);
   std::vector<float> out(static_cast<std::size_t>(count));
-  for (auto _ : state) {
-    StreamAdd(prices.data(), other.data(), count, out.data());
-    benchmark::DoNotOptimize(out.data());
-    benchmark::ClobberMemory();
-  }
-  SetRate(state, count);
+  const float* prices = Prices(count).data();
+  TimeBars(state, count, out.data(), [&] { StreamAdd(prices, other.data(), count, out.data()); });
 }
 
 void RunningSumAverageBench(benchmark::State& state) {
   const auto count = static_cast<std::int32_t>(state.range(0));
   const auto period = static_cast<std::int32_t>(state.range(1));
-  const std::vector<float>& prices = Prices(count);
   std::vector<float> out(static_cast<std::size_t>(count));
-  for (auto _ : state) {
-    RunningSumAverage(prices.data(), period, count, out.data());
-    benchmark::DoNotOptimize(out.data());
-    benchmark::ClobberMemory();
-  }
-  SetRate(state, count);
+  const float* prices = Prices(count).data();
+  TimeBars(state, count, out.data(), [&] { RunningSumAverage(prices, period, count, out.data()); });
 }
 
 void BareRecurrenceBench(benchmark::State& state) {
   const auto count = static_cast<std::int32_t>(state.range(0));
-  const std::vector<float>& prices = Prices(count);
   std::vector<float> out(static_cast<std::size_t>(count));
-  for (auto _ : state) {
-    BareRecurrence(prices.data(), count, out.data());
-    benchmark::DoNotOptimize(out.data());
-    benchmark::ClobberMemory();
-  }
-  SetRate(state, count);
+  const float* prices = Prices(count).data();
+  TimeBars(state, count, out.data(), [&] { BareRecurrence(prices, count, out.data()); });
 }
 
 void FilterArguments(benchmark::internal::Benchmark* b) {

@@ -19,4 +19,19 @@ bool MoveFourAtATime(PriceSeries prices, const std::int32_t* lengths, bool unifo
                      std::int32_t first, int n, ResultSeries out, double& sum, std::int32_t& period,
                      double changes[4]) noexcept;
 
+// The cycle's state for SlideModelFourAtATime: the recursion's coefficients, the high-pass
+// value of the bar before, and the high-pass values of the four bars before, oldest first.
+struct CycleFour {
+  double gain;
+  double alpha;
+  double last;
+  double highPass[4];
+};
+
+// Trend plus cycle (Tessaryn) over the bars of MoveFourAtATime with `uniform` true: the
+// trend's state as there, the cycle's in `cycle`, both carried on.
+bool SlideModelFourAtATime(PriceSeries prices, std::int32_t period, std::int32_t first, int n,
+                           ResultSeries out, double& sum, double changes[4],
+                           CycleFour& cycle) noexcept;
+
 }  // namespace tessaryn

@@ -43,17 +43,33 @@ TESSARYN_AVX2_FUNCTION __m256d RunningSums(__m256d differences, double& sum) noe
   return _mm256_set_pd(sum, sum2, sum1, sum0);
 }
 
+// Smooth4 of four bars at once: h0 holds their values, before those of the four bars before.
+TESSARYN_AVX2_FUNCTION __m256d Smooth4Four(__m256d h0, __m256d before) noexcept {
+  const __m256d two = _mm256_set1_pd(2.0);
+  const __m256d h2 = _mm256_permute2f128_pd(before, h0, 0x21);
+  const __m256d h1 = _mm256_shuffle_pd(h2, h0, 0x5);
+  const __m256d h3 = _mm256_shuffle_pd(before, h2, 0x5);
+  const __m256d weighted = _mm256_add_pd(
+      _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(two, h1), h0), _mm256_mul_pd(two, h2)), h3);
+  return _mm256_div_pd(weighted, _mm256_set1_pd(6.0));
+}
+
 // Trend values of four bars: Smooth4 of the changes, halved, plus the averages.
 TESSARYN_AVX2_FUNCTION __m256d Values(__m256d change, __m256d before, __m256d sums,
                                       __m256d lengths) noexcept {
-  const __m256d two = _mm256_set1_pd(2.0);
-  const __m256d h2 = _mm256_permute2f128_pd(before, change, 0x21);
-  const __m256d h1 = _mm256_shuffle_pd(h2, change, 0x5);
-  const __m256d h3 = _mm256_shuffle_pd(before, h2, 0x5);
-  const __m256d weighted = _mm256_add_pd(
-      _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(two, h1), change), _mm256_mul_pd(two, h2)), h3);
-  const __m256d smoothed = _mm256_div_pd(weighted, _mm256_set1_pd(6.0));
-  return _mm256_add_pd(_mm256_div_pd(smoothed, two), _mm256_div_pd(sums, lengths));
+  return _mm256_add_pd(_mm256_div_pd(Smooth4Four(change, before), _mm256_set1_pd(2.0)),
+                       _mm256_div_pd(sums, lengths));
+}
+
+// The high-pass recursion over four bars, bar by bar: input + alpha * the value before.
+TESSARYN_AVX2_FUNCTION __m256d HighPass(__m256d inputs, double alpha, double& last) noexcept {
+  const __m128d low = _mm256_castpd256_pd128(inputs);
+  const __m128d high = _mm256_extractf128_pd(inputs, 1);
+  const double h0 = _mm_cvtsd_f64(low) + alpha * last;
+  const double h1 = _mm_cvtsd_f64(_mm_unpackhi_pd(low, low)) + alpha * h0;
+  const double h2 = _mm_cvtsd_f64(high) + alpha * h1;
+  last = _mm_cvtsd_f64(_mm_unpackhi_pd(high, high)) + alpha * h2;
+  return _mm256_set_pd(last, h2, h1, h0);
 }
 
 __attribute__((target("avx2"))) void Slide(PriceSeries prices, std::int32_t period,
@@ -128,7 +144,50 @@ __attribute__((target("avx2"))) void Drift(PriceSeries prices, const std::int32_
   _mm256_storeu_pd(changes, before);
 }
 
+// Trend plus cycle over sliding windows.
+__attribute__((target("avx2"))) void SlideModel(PriceSeries prices, std::int32_t period,
+                                                std::int32_t first, int n, ResultSeries out,
+                                                double& sum, double changes[4],
+                                                CycleFour& cycle) noexcept {
+  const __m256d lengths = _mm256_set1_pd(static_cast<double>(period));
+  const __m256d gain = _mm256_set1_pd(cycle.gain);
+  __m256d before = _mm256_loadu_pd(changes);
+  __m256d beforeHighPass = _mm256_loadu_pd(cycle.highPass);
+  double running = sum;
+  double last = cycle.last;
+  for (int k = 0; k < n; k += 4) {
+    const std::int32_t i = first + k;
+    const __m256d newest = _mm256_cvtps_pd(_mm_loadu_ps(prices + i));
+    const __m256d inputs =
+        _mm256_mul_pd(gain, _mm256_sub_pd(newest, _mm256_cvtps_pd(_mm_loadu_ps(prices + i - 1))));
+    const __m256d highPass = HighPass(inputs, cycle.alpha, last);
+    const __m256d change =
+        _mm256_sub_pd(newest, _mm256_cvtps_pd(_mm_loadu_ps(prices + i - period + 1)));
+    const __m256d slide = _mm256_sub_pd(newest, _mm256_cvtps_pd(_mm_loadu_ps(prices + i - period)));
+    const __m256d sums = RunningSums(slide, running);
+    const __m256d trend = Values(change, before, sums, lengths);
+    const __m256d model = _mm256_add_pd(Smooth4Four(highPass, beforeHighPass), trend);
+    _mm_storeu_ps(out + i, _mm256_cvtpd_ps(model));
+    before = change;
+    beforeHighPass = highPass;
+  }
+  sum = running;
+  cycle.last = last;
+  _mm256_storeu_pd(changes, before);
+  _mm256_storeu_pd(cycle.highPass, beforeHighPass);
+}
+
 }  // namespace
+
+bool SlideModelFourAtATime(PriceSeries prices, std::int32_t period, std::int32_t first, int n,
+                           ResultSeries out, double& sum, double changes[4],
+                           CycleFour& cycle) noexcept {
+  if (!__builtin_cpu_supports("avx2")) {
+    return false;
+  }
+  SlideModel(prices, period, first, n, out, sum, changes, cycle);
+  return true;
+}
 
 bool MoveFourAtATime(PriceSeries prices, const std::int32_t* lengths, bool uniform,
                      std::int32_t first, int n, ResultSeries out, double& sum, std::int32_t& period,

@@ -2,6 +2,7 @@
 #include "filters/cycle_step.h"
 #include "filters/double2.h"
 #include "filters/filters.h"
+#include "filters/move_four.h"
 #include "filters/trend_step.h"
 #include "filters/widest_vectors.h"
 
@@ -43,6 +44,34 @@ struct ModelStep {
     return {trendPairs, cycle.StartPairs(s.cycle, first, periods), trendPairs.uniform};
   }
 
+  // Four bars at a time where the build and the processor allow (move_four.h).
+  bool MoveChunk(Pairs& q, int n, ResultSeries out) noexcept {
+#if defined(TESSARYN_MOVE_FOUR)
+    if (!q.uniform || n % 4 != 0) {
+      return false;
+    }
+    TrendStep::Pairs& t = q.trend;
+    CycleStep::Pairs& c = q.cycle;
+    double changes[4] = {t.before2.Low(), t.before2.High(), t.before.Low(), t.before.High()};
+    CycleFour four{c.gain.Low(),
+                   c.alpha,
+                   c.last,
+                   {c.before2.Low(), c.before2.High(), c.before.Low(), c.before.High()}};
+    if (!SlideModelFourAtATime(t.prices, t.period, t.first, n, out, t.sum, changes, four)) {
+      return false;
+    }
+    t.before2 = Double2::Of(changes[0], changes[1]);
+    t.before = Double2::Of(changes[2], changes[3]);
+    c.last = four.last;
+    c.before2 = Double2::Of(four.highPass[0], four.highPass[1]);
+    c.before = Double2::Of(four.highPass[2], four.highPass[3]);
+    return true;
+#else
+    (void)q, (void)n, (void)out;
+    return false;
+#endif
+  }
+
   template <bool Uniform>
   Double2 Pair(Pairs& q, std::int32_t i, int k) noexcept {
     const Double2 trendValues = trend.template Pair<Uniform>(q.trend, i, k);
@@ -60,7 +89,9 @@ struct ModelStep {
     cycle.Settle(s.cycle, bars, periods, computed);
   }
 
-  double Value(int k) const noexcept { return cycle.Value(k) + trend.Value(k); }
+  double Value(int k) const noexcept {
+    return cycle.Value(k) + trend.Value(k);
+  }
   double EarlyValue(int k, std::int32_t i) const noexcept {
     return cycle.EarlyValue(k, i) + trend.EarlyValue(k, i);
   }
