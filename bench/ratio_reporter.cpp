@@ -41,11 +41,15 @@ constexpr Ratio kRatios[] = {
 
 void RatioReporter::ReportRuns(const std::vector<Run>& runs) {
   ConsoleReporter::ReportRuns(runs);
+  // With --benchmark_repetitions, the best run of each: the machines are shared, and
+  // interference only ever slows a run down.
   for (const Run& run : runs) {
     const auto rate = run.counters.find("bars/s");
-    if (rate != run.counters.end()) {
-      barsPerSecond_[run.benchmark_name()] = rate->second;
+    if (run.run_type != Run::RT_Iteration || rate == run.counters.end()) {
+      continue;
     }
+    double& best = barsPerSecond_[run.benchmark_name()];
+    best = rate->second > best ? static_cast<double>(rate->second) : best;
   }
 }
 
