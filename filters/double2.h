@@ -88,6 +88,17 @@ inline Double2 Smooth4Pair(Double2 h0, Double2 before, Double2 before2) noexcept
   return (((two * h1 + h0) + two * before) + h3) / Double2::Both(6.0);
 }
 
+// The last four values of a two-at-a-time history (`before2` older, then `before`) as an
+// array, oldest first, and back: the form the four-at-a-time kernels take them in.
+inline void Unpack4(Double2 before2, Double2 before, double four[4]) noexcept {
+  before2.Store(four);
+  before.Store(four + 2);
+}
+inline void Pack4(const double four[4], Double2& before2, Double2& before) noexcept {
+  before2 = Double2::Of(four[0], four[1]);
+  before = Double2::Of(four[2], four[3]);
+}
+
 // After n bars (n even, at least 4) went by two at a time: the History4 values of the last
 // four bars are in `last` and `before`, which is all the next chunk reads.
 template <class History>

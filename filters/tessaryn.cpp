@@ -44,33 +44,27 @@ struct ModelStep {
     return {trendPairs, cycle.StartPairs(s.cycle, first, periods), trendPairs.uniform};
   }
 
+#if defined(TESSARYN_MOVE_FOUR)
   // Four bars at a time where the build and the processor allow (move_four.h).
   bool MoveChunk(Pairs& q, int n, ResultSeries out) noexcept {
-#if defined(TESSARYN_MOVE_FOUR)
     if (!q.uniform || n % 4 != 0) {
       return false;
     }
     TrendStep::Pairs& t = q.trend;
     CycleStep::Pairs& c = q.cycle;
-    double changes[4] = {t.before2.Low(), t.before2.High(), t.before.Low(), t.before.High()};
-    CycleFour four{c.gain.Low(),
-                   c.alpha,
-                   c.last,
-                   {c.before2.Low(), c.before2.High(), c.before.Low(), c.before.High()}};
+    double changes[4];
+    Unpack4(t.before2, t.before, changes);
+    CycleFour four{c.gain.Low(), c.alpha, c.last, {}};
+    Unpack4(c.before2, c.before, four.highPass);
     if (!SlideModelFourAtATime(t.prices, t.period, t.first, n, out, t.sum, changes, four)) {
       return false;
     }
-    t.before2 = Double2::Of(changes[0], changes[1]);
-    t.before = Double2::Of(changes[2], changes[3]);
+    Pack4(changes, t.before2, t.before);
     c.last = four.last;
-    c.before2 = Double2::Of(four.highPass[0], four.highPass[1]);
-    c.before = Double2::Of(four.highPass[2], four.highPass[3]);
+    Pack4(four.highPass, c.before2, c.before);
     return true;
-#else
-    (void)q, (void)n, (void)out;
-    return false;
-#endif
   }
+#endif
 
   template <bool Uniform>
   Double2 Pair(Pairs& q, std::int32_t i, int k) noexcept {

@@ -94,26 +94,23 @@ struct TrendStep {
             Double2::Of(0.0, changes.at(-3))};
   }
 
+#if defined(TESSARYN_MOVE_FOUR)
   // A whole chunk four bars at a time, where the build and the processor allow
   // (move_four.h); false when they do not.
   bool MoveChunk(Pairs& q, int n, ResultSeries out) noexcept {
-#if defined(TESSARYN_MOVE_FOUR)
     if (n % 4 != 0) {
       return false;
     }
-    double history[4] = {q.before2.Low(), q.before2.High(), q.before.Low(), q.before.High()};
+    double history[4];
+    Unpack4(q.before2, q.before, history);
     if (!MoveFourAtATime(q.prices, q.periods, q.uniform, q.first, n, out, q.sum, q.period,
                          history)) {
       return false;
     }
-    q.before2 = Double2::Of(history[0], history[1]);
-    q.before = Double2::Of(history[2], history[3]);
+    Pack4(history, q.before2, q.before);
     return true;
-#else
-    (void)q, (void)n, (void)out;
-    return false;
-#endif
   }
+#endif
 
   template <bool Uniform>
   Double2 Pair(Pairs& q, std::int32_t i, int k) noexcept {
