@@ -1,7 +1,9 @@
 #include "baselines.h"
 
-#include "filters/bar_loop.h"
-#include "filters/window_sum.h"
+#include <algorithm>
+#include <vector>
+
+#include "tests/plain_filters.h"
 
 namespace tessaryn::bench {
 
@@ -33,36 +35,10 @@ void BareRecurrence(const float* prices, std::int32_t count, float* out) {
   }
 }
 
-namespace {
-
-// The trend step with the window summed afresh on every bar, through the same bar loop.
-struct FreshTrendStep {
-  struct Serial {};
-
-  explicit FreshTrendStep(const float* p) noexcept : prices(p) {}
-
-  const float* prices;
-  History4 changes{};
-  double sums[ChunkBars];
-  double periods[ChunkBars];
-
-  Serial Start() const noexcept { return {}; }
-  void Record(Serial&, std::int32_t i, std::int32_t period, int k) noexcept {
-    sums[k] = FreshWindowSum(prices, i, period);
-    periods[k] = static_cast<double>(period);
-    changes.at(k) = static_cast<double>(prices[i]) - static_cast<double>(prices[i - period + 1]);
-  }
-  void Settle(Serial&, const std::int32_t*, const std::int32_t*, int) const noexcept {}
-  double Value(int k) const noexcept { return changes.Smoothed(k) / 2.0 + sums[k] / periods[k]; }
-  double EarlyValue(int k, std::int32_t) const noexcept { return Value(k); }
-  void Carry(int computed) noexcept { changes.Carry(computed); }
-};
-
-}  // namespace
-
 void FreshSumTrend(const float* prices, const float* periods, std::int32_t count, float* out) {
-  FreshTrendStep step(prices);
-  BarLoop(periods, count, out, step);
+  const std::vector<float> trend =
+      test::RunPlain(test::Plain::Trend, {prices, prices + count}, {periods, periods + count});
+  std::copy(trend.begin(), trend.end(), out);
 }
 
 }  // namespace tessaryn::bench

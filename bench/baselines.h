@@ -14,7 +14,8 @@ void RunningSumAverage(const float* prices, std::int32_t period, std::int32_t co
 // The cycle's serial chain alone, hp = k * d + a * hp with constant k and a.
 void BareRecurrence(const float* prices, std::int32_t count, float* out);
 
-// The trend line as defined, every window summed afresh: P additions per bar.
+// The trend line as defined, every window summed afresh (the tests' plain reference): P
+// additions per bar.
 void FreshSumTrend(const float* prices, const float* periods, std::int32_t count, float* out);
 
 }  // namespace tessaryn::bench

@@ -1,4 +1,5 @@
-#include "filters/cycle_step.h"
+#include "filters/cycle_coefficients.h"
+
 #include "filters/sin_cos.h"
 
 namespace tessaryn {

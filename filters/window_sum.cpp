@@ -2,8 +2,8 @@
 
 namespace tessaryn {
 
-double MoveWindowSlowly(PriceSeries prices, CarriedWindow from, std::int32_t i,
-                        std::int32_t period) noexcept {
+double JumpWindow(PriceSeries prices, CarriedWindow from, std::int32_t i,
+                  std::int32_t period) noexcept {
   const std::int32_t lo = i - period + 1;
   std::int32_t oldLo = from.newest - from.period + 1;
   std::int32_t oldHi = from.newest;
