@@ -1,5 +1,6 @@
-# Checks that LIBRARY defines exactly the three entry points as dynamic symbols and carries
-# the SONAME of its major version.
+# Checks that LIBRARY defines exactly the entry points of the routine table ROUTINES as
+# dynamic symbols and carries the SONAME of its major version.
+include(${CMAKE_CURRENT_LIST_DIR}/read_routines.cmake)
 execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY}
   OUTPUT_VARIABLE symbols RESULT_VARIABLE failed)
 if(failed)
@@ -8,7 +9,9 @@ endif()
 string(REGEX MATCHALL "[^ \n]+\n" names "${symbols}")
 list(TRANSFORM names STRIP)
 list(SORT names)
-if(NOT names STREQUAL "CyclicalComponent;ITrend;Tessaryn")
+set(wanted ${ROUTINE_NAMES})
+list(SORT wanted)
+if(NOT names STREQUAL wanted)
   message(FATAL_ERROR "dynamic symbols of ${LIBRARY}: ${names}")
 endif()
 

@@ -4,7 +4,9 @@
 // series where a running sum could drift.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <limits>
 #include <random>
@@ -12,6 +14,9 @@
 
 #include "filters/bar_loop.h"
 #include "filters/exact_sum.h"
+#if defined(TESSARYN_FOUR_BARS)
+#include "filters/four_bars_avx2.h"  // the probe below goes four bars at a time too
+#endif
 #include "filters/trend_step.h"
 #include "filters/window_sum.h"
 #include "plain_filters.h"
@@ -19,8 +24,6 @@
 
 namespace tessaryn::test {
 namespace {
-
-constexpr Plain kPlainOf[] = {Plain::Trend, Plain::Cycle, Plain::Model};  // kRoutines order
 
 using PeriodPattern = std::function<float(int bar, std::mt19937& rng)>;
 
@@ -149,65 +152,56 @@ TEST(Differential, FastRoutinesMatchThePlainDefinitionBitForBit) {
   unsigned seed = 100;
   for (const DifferentialCase& c : kCases) {
     const Series s = Build(c, seed++);
-    for (std::size_t r = 0; r < std::size(kRoutines); ++r) {
-      const std::vector<float> want = RunPlain(kPlainOf[r], s.prices, s.periods);
-      const std::vector<float> got = RunOver(kRoutines[r].run, s.prices, s.periods);
+    for (const NamedRoutine& routine : kRoutines) {
+      const std::vector<float> want = RunPlain(routine.plain, s.prices, s.periods);
+      const std::vector<float> got = RunOver(routine.run, s.prices, s.periods);
       for (std::size_t i = 0; i < got.size(); ++i) {
-        ASSERT_EQ(Bits(got[i]), Bits(want[i])) << kRoutines[r].name << ", " << c.name << ", bar "
-                                               << i << ": " << got[i] << " instead of " << want[i];
+        ASSERT_EQ(Bits(got[i]), Bits(want[i])) << routine.name << ", " << c.name << ", bar " << i
+                                               << ": " << got[i] << " instead of " << want[i];
       }
     }
   }
 }
 
-// The window sums themselves, in double, as the trend step hands them on: a carried sum
-// that rounded differently from the fresh one would show here even where the output's
-// rounding to single precision hides it.
+// The window sums themselves, in double, as the trend step carries them: a carried sum that
+// rounded differently from the fresh one would show here even where the output's rounding
+// to single precision hides it. Bars that go together are checked at the end of each group,
+// where any rounding on the way would have left its mark. It also counts the paces chosen.
 struct WindowSumProbe {
-  using Serial = TrendStep::Serial;
+  template <class V>
+  using State = TrendStep::State<V>;
+
+  explicit WindowSumProbe(PriceSeries prices) : trend(prices) {}
+
   TrendStep trend;
   std::size_t checked = 0;
   std::string failure;
+  int paces[3] = {};  // chunks by Pace
 
-  Serial Start() const { return trend.Start(); }
-  void Record(Serial& s, std::int32_t i, std::int32_t period, int k) {
-    trend.Record(s, i, period, k);
+  Pace Plan(const State<double>& s, const Chunk& c) {
+    const Pace pace = trend.Plan(s, c);
+    ++paces[static_cast<int>(pace)];
+    return pace;
   }
-  void Settle(Serial& s, const std::int32_t* bars, const std::int32_t* periods, int computed) {
-    trend.Settle(s, bars, periods, computed);
-    for (int k = 0; k < computed && failure.empty(); ++k, ++checked) {
-      const double fresh = FreshWindowSum(trend.prices, bars[k], periods[k]);
-      if (std::isnan(fresh) && std::isnan(trend.sums[k]))
-        continue;  // payloads may differ
-      if (Bits(fresh) != Bits(trend.sums[k])) {
-        failure = "bar " + std::to_string(bars[k]);
-      }
-    }
+  double Advance(State<double>& s, std::int32_t i, std::int32_t period) {
+    const double value = trend.Advance(s, i, period);
+    Check(s.window, "");
+    return value;
   }
-  // Chunks that go two bars at a time keep no per-bar sums: their carried sum is checked at
-  // the end, where any rounding on the way would have left its mark.
-  bool Pairable(const Serial& s, std::int32_t first, int n, const std::int32_t* periods,
-                bool uniform) {
-    return trend.Pairable(s, first, n, periods, uniform);
+  template <class V, bool Uniform>
+  V AdvanceTogether(State<V>& s, std::int32_t i, const std::int32_t* periods) {
+    const V values = trend.AdvanceTogether<V, Uniform>(s, i, periods);
+    Check(s.window, " (together)");
+    return values;
   }
-  TrendStep::Pairs StartPairs(const Serial& s, std::int32_t first, const std::int32_t* periods) {
-    return trend.StartPairs(s, first, periods);
-  }
-  template <bool Uniform>
-  Double2 Pair(TrendStep::Pairs& q, std::int32_t i, int k) {
-    return trend.Pair<Uniform>(q, i, k);
-  }
-  void EndPairs(Serial& s, const TrendStep::Pairs& q, int n) {
-    trend.EndPairs(s, q, n);
-    const double fresh = FreshWindowSum(trend.prices, s.window.newest, s.window.period);
-    if (failure.empty() && Bits(fresh) != Bits(s.window.sum)) {
-      failure = "bar " + std::to_string(s.window.newest) + " (two at a time)";
-    }
+  void Check(const CarriedWindow& w, const char* how) {
     ++checked;
+    const double fresh = FreshWindowSum(trend.prices, w.newest, w.period);
+    if (std::isnan(fresh) && std::isnan(w.sum))
+      return;  // payloads may differ
+    if (failure.empty() && Bits(fresh) != Bits(w.sum))
+      failure = "bar " + std::to_string(w.newest) + how;
   }
-  double Value(int k) const { return trend.Value(k); }
-  double EarlyValue(int k, std::int32_t i) const { return trend.EarlyValue(k, i); }
-  void Carry(int computed) { trend.Carry(computed); }
 };
 
 TEST(Differential, CarriedWindowSumsHaveTheFreshSumsBits) {
@@ -215,8 +209,39 @@ TEST(Differential, CarriedWindowSumsHaveTheFreshSumsBits) {
   for (const DifferentialCase& c : kCases) {
     const Series s = Build(c, seed++);
     std::vector<float> out(s.prices.size());
-    WindowSumProbe probe{TrendStep(s.prices.data()), 0, ""};
+    WindowSumProbe probe(s.prices.data());
     BarLoop(s.periods.data(), static_cast<std::int32_t>(s.prices.size()), out.data(), probe);
+    EXPECT_EQ(probe.failure, "") << c.name;
+    const std::vector<float> trend = RunPlain(Plain::Trend, s.prices, s.periods);
+    const bool anyComputed =
+        std::any_of(trend.begin(), trend.end(), [](float v) { return !IsEmpty(v); });
+    EXPECT_EQ(probe.checked > 0, anyComputed) << c.name;
+  }
+}
+
+// Which way each kind of chunk goes: the fast paths must bind where they apply.
+TEST(Differential, EachKindOfChunkTakesItsPath) {
+  struct PaceCase {
+    const char* name;
+    PeriodPattern period;
+    int uniform, drifting;  // at least this many chunks of each pace
+    bool byBar;             // some chunks bar by bar
+  };
+  const PaceCase cases[] = {
+      {"steady", Constant(14), 10, 0, true},  // the first chunk has empty bars
+      {"drifting by one",
+       [](int bar, std::mt19937&) { return 20.0f + static_cast<float>(std::abs(bar % 100 - 50)); },
+       0, 10, true},
+      {"jumping", Jumping(30), 0, 0, true},
+  };
+  for (const PaceCase& c : cases) {
+    const Series s = Build({c.name, 4096, 100.0f, c.period}, 1);
+    std::vector<float> out(s.prices.size());
+    WindowSumProbe probe(s.prices.data());
+    BarLoop(s.periods.data(), static_cast<std::int32_t>(s.prices.size()), out.data(), probe);
+    EXPECT_GE(probe.paces[static_cast<int>(Pace::Uniform)], c.uniform) << c.name;
+    EXPECT_GE(probe.paces[static_cast<int>(Pace::Drifting)], c.drifting) << c.name;
+    EXPECT_EQ(probe.paces[static_cast<int>(Pace::BarByBar)] > 0, c.byBar) << c.name;
     EXPECT_EQ(probe.failure, "") << c.name;
   }
 }
@@ -226,13 +251,13 @@ TEST(Differential, CarriedWindowSumsHaveTheFreshSumsBits) {
 TEST(Differential, MillionBarsDoNotDrift) {
   const DifferentialCase longSeries{"", 1'000'000, 1234.5f, Drifting(30, 3)};
   const Series s = Build(longSeries, 7);
-  for (std::size_t r = 0; r < std::size(kRoutines); ++r) {
-    const std::vector<float> want = RunPlain(kPlainOf[r], s.prices, s.periods);
-    const std::vector<float> got = RunOver(kRoutines[r].run, s.prices, s.periods);
+  for (const NamedRoutine& routine : kRoutines) {
+    const std::vector<float> want = RunPlain(routine.plain, s.prices, s.periods);
+    const std::vector<float> got = RunOver(routine.run, s.prices, s.periods);
     std::size_t mismatches = 0;
     for (std::size_t i = 0; i < got.size(); ++i)
       mismatches += Bits(got[i]) != Bits(want[i]);
-    EXPECT_EQ(mismatches, 0u) << kRoutines[r].name;
+    EXPECT_EQ(mismatches, 0u) << routine.name;
   }
 }
 

@@ -5,8 +5,11 @@
 
 #include <bit>
 #include <cstdint>
+#include <iterator>
 #include <random>
 #include <vector>
+
+#include "plain_filters.h"
 
 namespace tessaryn::test {
 
@@ -15,13 +18,26 @@ using Routine = void(TESSARYN_CALL*)(const float*, const float*, std::int32_t, f
 struct NamedRoutine {
   const char* name;
   Routine run;
+  Plain plain;  // the reference it must match
+  int ordinal;  // in Tessaryn.dll
 };
 
+// One row per routine, from the table the Windows host and the CMake checks read too.
 inline constexpr NamedRoutine kRoutines[] = {
-    {"ITrend", &::ITrend},
-    {"CyclicalComponent", &::CyclicalComponent},
-    {"Tessaryn", &::Tessaryn},
+#define TESSARYN_ROUTINE(name, ordinal, plain) {#name, &::name, Plain::plain, ordinal},
+#include "routines.inc"
+#undef TESSARYN_ROUTINE
 };
+
+constexpr bool InOrdinalOrder() {
+  for (std::size_t r = 0; r < std::size(kRoutines); ++r) {
+    if (kRoutines[r].ordinal != static_cast<int>(r) + 1) {
+      return false;
+    }
+  }
+  return true;
+}
+static_assert(InOrdinalOrder(), "routines.inc lists the routines by ordinal, from 1");
 
 inline std::uint32_t Bits(float value) {
   return std::bit_cast<std::uint32_t>(value);

@@ -4,7 +4,16 @@
 #include <stdlib.h>
 #include <string.h>
 
-const char* const kRoutineNames[kRoutineCount] = {"CyclicalComponent", "ITrend", "Tessaryn"};
+const char* const kRoutineNames[kRoutineCount] = {
+#define TESSARYN_ROUTINE(name, ordinal, plain) #name,
+#include "../routines.inc"
+#undef TESSARYN_ROUTINE
+};
+const int kRoutineOrdinals[kRoutineCount] = {
+#define TESSARYN_ROUTINE(name, ordinal, plain) ordinal,
+#include "../routines.inc"
+#undef TESSARYN_ROUTINE
+};
 
 static const float kEmptyValue = 3.4E+38f;
 

@@ -4,8 +4,15 @@
 
 #include <stdint.h>
 
-enum { kRoutineCount = 3 };
-extern const char* const kRoutineNames[kRoutineCount]; /* in ordinal order */
+/* The routines of the table in ../routines.inc, in its order (by ordinal). */
+enum {
+  kRoutineCount = 0
+#define TESSARYN_ROUTINE(name, ordinal, plain) +1
+#include "../routines.inc"
+#undef TESSARYN_ROUTINE
+};
+extern const char* const kRoutineNames[kRoutineCount];
+extern const int kRoutineOrdinals[kRoutineCount];
 
 typedef struct {
   char name[128];

@@ -1,6 +1,7 @@
 # Checks the export and import tables of DLL, read with OBJDUMP -p: the library names
-# itself Tessaryn.dll and exports exactly CyclicalComponent, ITrend and Tessaryn, undecorated,
-# at ordinals 1, 2 and 3, all of them code; it imports from no DLL but KERNEL32 and msvcrt.
+# itself Tessaryn.dll and exports exactly the routines of the table ROUTINES, undecorated, at
+# their ordinals, all of them code; it imports from no DLL but KERNEL32 and msvcrt.
+include(${CMAKE_CURRENT_LIST_DIR}/../read_routines.cmake)
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE headers RESULT_VARIABLE failed)
 execute_process(COMMAND ${OBJDUMP} -h ${DLL} OUTPUT_VARIABLE sections)
 if(failed)
@@ -18,14 +19,22 @@ expect("library name in the export directory" "${CMAKE_MATCH_1}" "Tessaryn.dll")
 string(REGEX MATCH "Ordinal Base[ \t]+([0-9]+)" _ "${headers}")
 expect("ordinal base" "${CMAKE_MATCH_1}" "1")
 string(REGEX MATCH "\tExport Address Table[ \t]+([0-9a-fA-F]+)" _ "${headers}")
-expect("exports" "${CMAKE_MATCH_1}" "00000003")
+list(LENGTH ROUTINE_NAMES routine_count)
+math(EXPR export_count "${CMAKE_MATCH_1}" OUTPUT_FORMAT DECIMAL)
+expect("exports" "${export_count}" "${routine_count}")
 
 # Name table rows are "[ordinal - base] name".
 string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table\n(([ \t]*\\[[ 0-9]+\\] [^\n]+\n)*)" _
   "${headers}")
 string(REGEX MATCHALL "\\[ *[0-9]+\\] [^\n]+" rows "${CMAKE_MATCH_1}")
 list(TRANSFORM rows REPLACE "\\[ *([0-9]+)\\] " "\\1 ")
-expect("exported names by ordinal - 1" "${rows}" "0 CyclicalComponent;1 ITrend;2 Tessaryn")
+set(wanted_rows)
+foreach(name ordinal IN ZIP_LISTS ROUTINE_NAMES ROUTINE_ORDINALS)
+  math(EXPR index "${ordinal} - 1")
+  list(APPEND wanted_rows "${index} ${name}")
+endforeach()
+list(SORT wanted_rows)
+expect("exported names by ordinal - 1" "${rows}" "${wanted_rows}")
 
 # Every exported address lies in a code section: nothing exported is data.
 string(REGEX MATCH "ImageBase[ \t]+([0-9a-fA-F]+)" _ "${headers}")

@@ -18,7 +18,7 @@
 
 typedef void(__stdcall* Routine)(const float*, const float*, int32_t, float*);
 
-static Routine routines[kRoutineCount]; /* in ordinal order: CyclicalComponent, ITrend, ... */
+static Routine routines[kRoutineCount]; /* in the order of kRoutineNames */
 static volatile LONG failures;
 
 static void Fail(const char* format, ...) {
@@ -57,10 +57,10 @@ static void Compare(const Case* c, int r, const float* out, const char* how) {
 static void LookUpEntryPoints(HMODULE library) {
   for (int r = 0; r < kRoutineCount; ++r) {
     FARPROC byName = GetProcAddress(library, kRoutineNames[r]);
-    FARPROC byOrdinal = GetProcAddress(library, MAKEINTRESOURCEA(r + 1));
+    FARPROC byOrdinal = GetProcAddress(library, MAKEINTRESOURCEA(kRoutineOrdinals[r]));
     if (byName == NULL || byName != byOrdinal) {
       Fail("%s: by name %s, by ordinal %d %s", kRoutineNames[r], byName ? "found" : "missing",
-           r + 1,
+           kRoutineOrdinals[r],
            byOrdinal == NULL     ? "missing"
            : byOrdinal == byName ? "same"
                                  : "another");

@@ -1,0 +1,15 @@
+# Reads the routine table (routines.inc) named by ROUTINES: ROUTINE_NAMES and
+# ROUTINE_ORDINALS, row by row.
+file(STRINGS "${ROUTINES}" routine_rows REGEX "^TESSARYN_ROUTINE\\(")
+set(ROUTINE_NAMES)
+set(ROUTINE_ORDINALS)
+foreach(row IN LISTS routine_rows)
+  if(NOT row MATCHES "^TESSARYN_ROUTINE\\(([A-Za-z0-9_]+), *([0-9]+),")
+    message(FATAL_ERROR "${ROUTINES}: cannot read the row '${row}'")
+  endif()
+  list(APPEND ROUTINE_NAMES ${CMAKE_MATCH_1})
+  list(APPEND ROUTINE_ORDINALS ${CMAKE_MATCH_2})
+endforeach()
+if(NOT ROUTINE_NAMES)
+  message(FATAL_ERROR "${ROUTINES}: no routines")
+endif()
