@@ -3,32 +3,38 @@
 //   periods ──RoundPeriod──▶ a chunk of up to 256 bars, each computed or empty
 //        │
 //        ▼
-//   step.Plan(state, chunk) ── every bar computed, and the step can take them together?
-//        │ Pace::Uniform or Pace::Drifting             │ Pace::BarByBar
-//        ▼                                             ▼
-//   AdvanceTogether<V>: 4 bars at a time (AVX2)    bar by bar: Advance(state, i, period)
-//   or 2 (Double2), the rest one at a time         for computed bars, EmptyValue for others
-//        │                                             │
-//        └──────────── each value rounded to single precision once, when stored ◀┘
+//   step.Plan(state, chunk): how do its bars go?
+//        │ Pace::Uniform or Pace::Drifting            │ Pace::BarByBar
+//        │ (every bar computed)                        ▼
+//        │                                  Record each computed bar in turn (the serial
+//        ▼                                  part: window sums, the high-pass recursion),
+//   Slide 4 bars at a time (AVX2) or 2          EmptyValue for the others; then Value
+//   (Double2), the rest one at a time,          over the recorded inputs, several at a time
+//   and Value them at once                      │
+//        │                                      │
+//        └────▶ each value rounded to single precision once, when stored ◀───┘
 //
 // A step (trend_step.h, cycle_step.h, trend_plus_cycle_step.h) supplies:
-//   template <class V> struct State   what it carries from bar to bar, for bars that go V at a
-//                                     time; State<double> converts to and from every State<V>;
+//   State<V>    what it carries from bar to bar, with V the lanes (lanes.h) the bars go in;
+//               State<double> converts to and from every State<V>;
+//   Inputs<V>   what its value takes of each bar: an aggregate of V and nothing else, which
+//               the loop keeps as columns of doubles (RecordedInputs);
 //   Pace Plan(State<double>&, const Chunk&)
-//                                     looks at the chunk before its bars run and says how they
-//                                     go (together only where every bar is computed);
-//   double Advance(State<double>&, std::int32_t i, std::int32_t period)
-//                                     one computed bar, anywhere;
-//   template <class V, bool Uniform> V AdvanceTogether(State<V>&, std::int32_t i,
-//                                                      const std::int32_t* periods)
-//                                     bars i .. i + Width<V> - 1, all computed, in a chunk that
-//                                     Plan let go together; Uniform: Plan said Pace::Uniform.
-// Both advances are built from the same formulas, written once for every width.
+//               looks at a chunk before its bars run and says how they go;
+//   Inputs<double> Record(State<double>&, i, period)
+//               the serial part of one computed bar, anywhere;
+//   Inputs<V> Slide<V, Uniform>(State<V>&, i, periods)
+//               the same for bars i .. i + Width<V> - 1, all computed, in a chunk Plan let go
+//               together (Uniform: it said Pace::Uniform);
+//   V Value(State<V>&, const Inputs<V>&, i)
+//               the bars' values (i the first of them; bars before 3 come one at a time).
+// Each is built from formulas written once for every width.
 //
 // A chunk's periods are all read before any of its outputs is written, so the period array
 // may double as the output array.
 #pragma once
 
+#include <array>
 #include <bit>
 #include <cstdint>
 
@@ -78,8 +84,9 @@ void MoveTogether(Step& step, typename Step::template State<double>& state, cons
   const std::int32_t* const periods = c.periods;
   const auto run = [&]<class Lanes>(auto& lanes, int& k) {
     for (; k + Width<Lanes> <= n; k += Width<Lanes>) {
-      StoreRounded(step.template AdvanceTogether<Lanes, Uniform>(lanes, first + k, periods + k),
-                   out + first + k);
+      const std::int32_t i = first + k;
+      StoreRounded(step.Value(lanes, step.template Slide<Lanes, Uniform>(lanes, i, periods + k), i),
+                   out + i);
     }
   };
   int k = 0;
@@ -89,15 +96,99 @@ void MoveTogether(Step& step, typename Step::template State<double>& state, cons
   run.template operator()<double>(state, k);
 }
 
-// The same with the pace Plan chose.
-template <class V, class Step>
-void MoveTogether(Step& step, typename Step::template State<double>& state, const Chunk& c,
-                  ResultSeries out, Pace pace) noexcept {
-  if (pace == Pace::Uniform) {
-    MoveTogether<V, true>(step, state, c, out);
-  } else {
-    MoveTogether<V, false>(step, state, c, out);
+// The inputs a step recorded for the computed bars of a chunk, one column of doubles per
+// field, so that Width<V> bars' inputs load as they lie.
+template <class Step>
+class RecordedInputs {
+ public:
+  template <class V>
+  using Inputs = typename Step::template Inputs<V>;
+  static constexpr int fields = sizeof(Inputs<double>) / sizeof(double);
+
+  void Put(int k, const Inputs<double>& inputs) noexcept {
+    const auto values = std::bit_cast<std::array<double, fields>>(inputs);
+    for (int f = 0; f < fields; ++f) {
+      columns_[f][k] = values[f];
+    }
   }
+
+  template <class V>
+  Inputs<V> Get(int k) const noexcept {
+    static_assert(sizeof(Inputs<V>) == fields * sizeof(V), "Inputs<V> holds only V fields");
+    std::array<V, fields> lanes;
+    for (int f = 0; f < fields; ++f) {
+      lanes[f] = FromLanes<V>(columns_[f] + k);
+    }
+    return std::bit_cast<Inputs<V>>(lanes);
+  }
+
+ private:
+  double columns_[fields][ChunkBars];
+};
+
+// The values of `computed` recorded bars (at bars[k]), Width<V> at a time from the k-th on;
+// none of them before bar 3.
+template <class V, class Step>
+void ValuesTogether(const Step& step, typename Step::template State<double>& state,
+                    const RecordedInputs<Step>& recorded, const std::int32_t* bars, int k,
+                    int computed, bool contiguous, ResultSeries out) noexcept {
+  typename Step::template State<V> lanes(state);
+  for (; k + Width<V> <= computed; k += Width<V>) {
+    const V values = step.Value(lanes, recorded.template Get<V>(k), bars[k]);
+    if (contiguous) {
+      StoreRounded(values, out + bars[k]);
+    } else {
+      float rounded[Width<V>];
+      StoreRounded(values, rounded);
+      for (int j = 0; j < Width<V>; ++j) {
+        out[bars[k + j]] = rounded[j];
+      }
+    }
+  }
+  state = static_cast<typename Step::template State<double>>(lanes);
+  for (; k < computed; ++k) {
+    StoreRounded(step.Value(state, recorded.template Get<double>(k), bars[k]), out + bars[k]);
+  }
+}
+
+// A chunk at the pace Plan chose, with bars Width<V> at a time where they go together.
+template <class V, class Step>
+void RunChunk(Step& step, typename Step::template State<double>& state, const Chunk& chunk,
+              ResultSeries out, Pace pace) noexcept {
+  if (pace == Pace::Uniform) {
+    MoveTogether<V, true>(step, state, chunk, out);
+    return;
+  }
+  if (pace == Pace::Drifting) {
+    MoveTogether<V, false>(step, state, chunk, out);
+    return;
+  }
+  const std::int32_t first = chunk.first;
+  const int n = chunk.n;
+  const std::int32_t* const rounded = chunk.periods;
+  // The serial part bar by bar, on a copy that stays in registers; then the values.
+  RecordedInputs<Step> recorded;
+  std::int32_t bars[ChunkBars];
+  int k = 0;
+  {
+    typename Step::template State<double> local = state;
+    for (int j = 0; j < n; ++j) {
+      const std::int32_t i = first + j;
+      if (Chunk::Computed(i, rounded[j])) {
+        recorded.Put(k, step.Record(local, i, rounded[j]));
+        bars[k++] = i;
+      } else {
+        out[i] = EmptyValue;
+      }
+    }
+    state = local;
+  }
+  int early = 0;  // bars before 3, one at a time
+  for (; early < k && bars[early] < 3; ++early) {
+    StoreRounded(step.Value(state, recorded.template Get<double>(early), bars[early]),
+                 out + bars[early]);
+  }
+  ValuesTogether<V>(step, state, recorded, bars, early, k, k == n, out);
 }
 
 // Bars start .. count - 1 (start is 0 but in tests that reach the largest counts cheaply).
@@ -126,21 +217,9 @@ void BarLoop(PeriodSeries periods, std::int32_t count, ResultSeries out, Step& s
     }
     const Chunk chunk{first, n, rounded, uniform, computed == n};
     const Pace pace = step.Plan(state, chunk);
-    if (pace != Pace::BarByBar) {
-      if (!FourAtATime(step, state, chunk, out, pace)) {
-        MoveTogether<Double2>(step, state, chunk, out, pace);
-      }
-      continue;
+    if (!FourAtATime(step, state, chunk, out, pace)) {
+      RunChunk<Double2>(step, state, chunk, out, pace);
     }
-    // A copy whose address never escapes, so that it stays in registers.
-    typename Step::template State<double> local = state;
-    for (int j = 0; j < n; ++j) {
-      const std::int32_t i = first + j;
-      out[i] = Chunk::Computed(i, rounded[j])
-                   ? static_cast<float>(step.Advance(local, i, rounded[j]))
-                   : EmptyValue;
-    }
-    state = local;
   }
 }
 

@@ -29,31 +29,62 @@ struct CycleStep {
 
   explicit CycleStep(PriceSeries prices) noexcept : prices(prices) {}
 
-  // Bars go together with one period throughout (the recursion's coefficients stay), and
-  // never before bar 3, whose value is chosen differently.
+  // Bars go together where all are computed, never before bar 3 (whose value is chosen
+  // differently); uniform when one period holds throughout, as it did on the bar before.
   Pace Plan(State<double>& s, const Chunk& c) noexcept {
-    if (!c.full || !c.uniform || c.first < 3) {
+    if (!c.full || c.first < 3) {
       return Pace::BarByBar;
     }
-    Use(s, c.periods[0]);
-    return Pace::Uniform;
+    if (c.uniform && c.periods[0] == s.coefficients.period) {
+      return Pace::Uniform;
+    }
+    return Pace::Drifting;
   }
+
+  // What the value takes of each bar: its price change and high-pass value.
+  template <class V>
+  struct Inputs {
+    V change;
+    V highPass;
+  };
 
   // Requires 1 <= period <= i, so bar i - 1 exists.
-  double Advance(State<double>& s, std::int32_t i, std::int32_t period) noexcept {
+  Inputs<double> Record(State<double>& s, std::int32_t i, std::int32_t period) noexcept {
     Use(s, period);
     const double change = PriceChange<double>(i);
-    const double smoothed = s.values.Advance(HighPass(s, change));
-    // The value is chosen by bar index, not by how many bars were computed: bars 1 and 2
-    // give the plain change while their high-pass values already fill the history. (Bar 0 is
-    // never computed, since the period is at least 1.)
-    return i < 3 ? change : smoothed;
+    return {change,
+            HighPass(s, s.coefficients.gain, change, [&s](int) { return s.coefficients.alpha; })};
   }
 
-  // One period throughout the chunk (Plan), the recursion's coefficients set for it.
+  // Uniform: the coefficients of the bar before hold; else each bar's are looked up.
   template <class V, bool Uniform>
-  V AdvanceTogether(State<V>& s, std::int32_t i, const std::int32_t*) noexcept {
-    return s.values.Advance(HighPass(s, PriceChange<V>(i)));
+  Inputs<V> Slide(State<V>& s, std::int32_t i, const std::int32_t* periods) noexcept {
+    const V change = PriceChange<V>(i);
+    if constexpr (Uniform) {
+      const HighPassCoefficients& k = s.coefficients;
+      return {change, HighPass(s, Both<V>(k.gain), change, [&k](int) { return k.alpha; })};
+    } else {
+      HighPassCoefficients lanes[Width<V>];  // copies: a later lookup may reuse a slot
+      for (int j = 0; j < Width<V>; ++j) {
+        lanes[j] = cache.For(periods[j]);
+      }
+      s.coefficients = lanes[Width<V> - 1];
+      const V gains = EachLane<V>([&lanes](int j) { return lanes[j].gain; });
+      return {change, HighPass(s, gains, change, [&lanes](int j) { return lanes[j].alpha; })};
+    }
+  }
+
+  // The value is chosen by bar index, not by how many bars were computed: bars 1 and 2 give
+  // the plain change while their high-pass values already fill the history. (Bar 0 is never
+  // computed, since the period is at least 1; bars before 3 always come one at a time.)
+  template <class V>
+  V Value(State<V>& s, const Inputs<V>& in, std::int32_t i) const noexcept {
+    const V smoothed = s.values.Advance(in.highPass);
+    if constexpr (Width<V> == 1) {
+      return i < 3 ? in.change : smoothed;
+    } else {
+      return smoothed;
+    }
   }
 
  private:
@@ -63,13 +94,13 @@ struct CycleStep {
     return Widen<V>(prices + i) - Widen<V>(prices + i - 1);
   }
 
-  // HP = 0.5 (1 + alpha) change + alpha HP of the computed bar before, bar after bar.
-  template <class V>
-  static V HighPass(State<V>& s, V change) noexcept {
-    const HighPassCoefficients& k = s.coefficients;
-    return Serially(k.gain * change, [&s, alpha = k.alpha](double input) {
-      return s.highPass = input + alpha * s.highPass;
-    });
+  // HP = 0.5 (1 + alpha) change + alpha HP of the computed bar before, bar after bar, with
+  // gain 0.5 (1 + alpha) and alphaOf(j) the coefficients of the j-th bar of the lanes.
+  template <class V, class Gain, class Alpha>
+  static V HighPass(State<V>& s, Gain gain, V change, Alpha&& alphaOf) noexcept {
+    int j = 0;
+    return Serially(gain * change,
+                    [&](double input) { return s.highPass = input + alphaOf(j++) * s.highPass; });
   }
 
   template <class V>

@@ -10,7 +10,7 @@ struct Chunk;
 enum class Pace;
 
 #if defined(TESSARYN_FOUR_BARS)
-// MoveTogether<Double4> (bar_loop.h) over the chunk; false, touching nothing, where the
+// RunChunk<Double4> (bar_loop.h) over the chunk; false, touching nothing, where the
 // processor has no AVX2. Defined in four_bars_avx2.h, for the steps four_bars_avx2.cpp names.
 template <class Step>
 bool FourAtATime(Step& step, typename Step::template State<double>& state, const Chunk& chunk,

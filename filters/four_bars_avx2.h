@@ -13,7 +13,7 @@ __attribute__((target("avx2"), flatten)) void MoveFour(Step& step,
                                                        typename Step::template State<double>& state,
                                                        const Chunk& chunk, ResultSeries out,
                                                        Pace pace) noexcept {
-  MoveTogether<Double4>(step, state, chunk, out, pace);
+  RunChunk<Double4>(step, state, chunk, out, pace);
 }
 
 template <class Step>

@@ -26,23 +26,35 @@ struct TrendPlusCycleStep {
 
   explicit TrendPlusCycleStep(PriceSeries prices) noexcept : trend(prices), cycle(prices) {}
 
-  // Together only where both go together (the cycle only in chunks of one period); at the
-  // trend's pace, since the cycle's recursion is the same at either.
+  // Together only where both go together, at the trend's pace (the cycle's recursion takes
+  // either): the cycle decides first, the trend then sees every chunk that the cycle takes
+  // bar by bar as one to take bar by bar too (it still decides how its sums are formed).
   Pace Plan(State<double>& s, const Chunk& c) noexcept {
-    const Pace trendPace = trend.Plan(s.trend, c);  // always: it decides how sums are formed
-    const Pace cyclePace = cycle.Plan(s.cycle, c);
-    return cyclePace == Pace::BarByBar ? Pace::BarByBar : trendPace;
+    Chunk forTrend = c;
+    forTrend.full = c.full && cycle.Plan(s.cycle, c) != Pace::BarByBar;
+    return trend.Plan(s.trend, forTrend);
   }
 
-  double Advance(State<double>& s, std::int32_t i, std::int32_t period) noexcept {
-    const double trendValue = trend.Advance(s.trend, i, period);
-    return cycle.Advance(s.cycle, i, period) + trendValue;
+  template <class V>
+  struct Inputs {
+    TrendStep::Inputs<V> trend;
+    CycleStep::Inputs<V> cycle;
+  };
+
+  Inputs<double> Record(State<double>& s, std::int32_t i, std::int32_t period) noexcept {
+    return {trend.Record(s.trend, i, period), cycle.Record(s.cycle, i, period)};
   }
 
   template <class V, bool Uniform>
-  V AdvanceTogether(State<V>& s, std::int32_t i, const std::int32_t* periods) noexcept {
-    const V trendValue = trend.AdvanceTogether<V, Uniform>(s.trend, i, periods);
-    return cycle.AdvanceTogether<V, Uniform>(s.cycle, i, periods) + trendValue;
+  Inputs<V> Slide(State<V>& s, std::int32_t i, const std::int32_t* periods) noexcept {
+    return {trend.Slide<V, Uniform>(s.trend, i, periods),
+            cycle.Slide<V, Uniform>(s.cycle, i, periods)};
+  }
+
+  template <class V>
+  V Value(State<V>& s, const Inputs<V>& in, std::int32_t i) const noexcept {
+    const V trendValue = trend.Value(s.trend, in.trend, i);
+    return cycle.Value(s.cycle, in.cycle, i) + trendValue;
   }
 };
 

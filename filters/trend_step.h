@@ -67,20 +67,35 @@ struct TrendStep {
       longest = std::max(longest, period);
       last = c.first + c.n - 1;
       steps = steps && static_cast<std::uint32_t>(period - w.period + 1) <= 2u;
+    } else if (c.full) {
+      // One pass, without branches (it vectorises): the earliest window start, the longest
+      // window and the largest change of length from bar to bar.
+      const std::int32_t* const periods = c.periods;
+      // A change of -1, 0 or 1 plus one, as unsigned, is at most 2.
+      auto largestStep = static_cast<std::uint32_t>(periods[0] - w.period + 1);
+      std::int32_t earliest = c.first - periods[0] + 1;
+      std::int32_t longestHere = periods[0];
+      for (int j = 1; j < c.n; ++j) {
+        const auto step = static_cast<std::uint32_t>(periods[j] - periods[j - 1] + 1);
+        largestStep = step > largestStep ? step : largestStep;
+        const std::int32_t start = c.first + j - periods[j] + 1;
+        earliest = start < earliest ? start : earliest;
+        longestHere = periods[j] > longestHere ? periods[j] : longestHere;
+      }
+      steps = steps && largestStep <= 2u;
+      oldest = std::min(oldest, earliest);
+      longest = std::max(longest, longestHere);
+      last = c.first + c.n - 1;
     } else {
-      std::int32_t before = w.period;
+      steps = false;
       for (int j = 0; j < c.n; ++j) {
         const std::int32_t i = c.first + j;
         const std::int32_t period = c.periods[j];
-        if (!Chunk::Computed(i, period)) {
-          continue;
+        if (Chunk::Computed(i, period)) {
+          oldest = std::min(oldest, i - period + 1);
+          longest = std::max(longest, period);
+          last = i;
         }
-        oldest = std::min(oldest, i - period + 1);
-        longest = std::max(longest, period);
-        last = i;
-        // A change of -1, 0 or 1 plus one, as unsigned, is at most 2.
-        steps = steps && static_cast<std::uint32_t>(period - before + 1) <= 2u;
-        before = period;
       }
       if (last < 0) {
         return Pace::BarByBar;
@@ -95,19 +110,28 @@ struct TrendStep {
       return Pace::Uniform;
     }
     first = c.first;
-    std::int32_t before = w.period;
-    for (int j = 0; j < c.n; ++j) {
+    const auto readAhead = [&](int j, std::int32_t before) {
       const std::int32_t i = c.first + j;
-      const std::int32_t period = c.periods[j];
-      oldestPrices[j] = static_cast<double>(prices[i - period + 1]);
-      gains[j] = SlideDifference(prices, i, before, period);
-      before = period;
+      oldestPrices[j] = static_cast<double>(prices[i - c.periods[j] + 1]);
+      gains[j] = SlideDifference(prices, i, before, c.periods[j]);
+    };
+    readAhead(0, w.period);
+    for (int j = 1; j < c.n; ++j) {  // no dependency between bars: it vectorises
+      readAhead(j, c.periods[j - 1]);
     }
     return Pace::Drifting;
   }
 
+  // What the value takes of each bar: its window change, sum and length.
+  template <class V>
+  struct Inputs {
+    V change;
+    V sum;
+    V length;
+  };
+
   // Requires 1 <= period <= i, so the window i - period + 1 .. i starts at bar 1 or later.
-  double Advance(State<double>& s, std::int32_t i, std::int32_t period) noexcept {
+  Inputs<double> Record(State<double>& s, std::int32_t i, std::int32_t period) noexcept {
     CarriedWindow& w = s.window;
     double sum = 0.0;
     if (!carry) {
@@ -120,11 +144,11 @@ struct TrendStep {
     w = {sum, i, period};
     const double change =
         WindowChange(Widen<double>(prices + i), static_cast<double>(prices[i - period + 1]));
-    return TrendValue(s.changes.Advance(change), sum, static_cast<double>(period));
+    return {change, sum, static_cast<double>(period)};
   }
 
   template <class V, bool Uniform>
-  V AdvanceTogether(State<V>& s, std::int32_t i, const std::int32_t* periods) noexcept {
+  Inputs<V> Slide(State<V>& s, std::int32_t i, const std::int32_t* periods) noexcept {
     CarriedWindow& w = s.window;
     const PriceSeries p = prices;
     const V newest = Widen<V>(p + i);
@@ -143,7 +167,12 @@ struct TrendStep {
     }
     const V sums = Serially(gained, [&w](double g) { return w.Gain(g); });
     w.newest = i + Width<V> - 1;
-    return TrendValue(s.changes.Advance(WindowChange(newest, oldest)), sums, length);
+    return {WindowChange(newest, oldest), sums, length};
+  }
+
+  template <class V>
+  V Value(State<V>& s, const Inputs<V>& in, std::int32_t) const noexcept {
+    return TrendValue(s.changes.Advance(in.change), in.sum, in.length);
   }
 };
 

@@ -170,6 +170,8 @@ TEST(Differential, FastRoutinesMatchThePlainDefinitionBitForBit) {
 struct WindowSumProbe {
   template <class V>
   using State = TrendStep::State<V>;
+  template <class V>
+  using Inputs = TrendStep::Inputs<V>;
 
   explicit WindowSumProbe(PriceSeries prices) : trend(prices) {}
 
@@ -183,16 +185,20 @@ struct WindowSumProbe {
     ++paces[static_cast<int>(pace)];
     return pace;
   }
-  double Advance(State<double>& s, std::int32_t i, std::int32_t period) {
-    const double value = trend.Advance(s, i, period);
+  Inputs<double> Record(State<double>& s, std::int32_t i, std::int32_t period) {
+    const Inputs<double> inputs = trend.Record(s, i, period);
     Check(s.window, "");
-    return value;
+    return inputs;
   }
   template <class V, bool Uniform>
-  V AdvanceTogether(State<V>& s, std::int32_t i, const std::int32_t* periods) {
-    const V values = trend.AdvanceTogether<V, Uniform>(s, i, periods);
+  Inputs<V> Slide(State<V>& s, std::int32_t i, const std::int32_t* periods) {
+    const Inputs<V> inputs = trend.Slide<V, Uniform>(s, i, periods);
     Check(s.window, " (together)");
-    return values;
+    return inputs;
+  }
+  template <class V>
+  V Value(State<V>& s, const Inputs<V>& inputs, std::int32_t i) const {
+    return trend.Value(s, inputs, i);
   }
   void Check(const CarriedWindow& w, const char* how) {
     ++checked;
