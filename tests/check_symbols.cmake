@@ -1,5 +1,5 @@
-# Checks that LIBRARY defines exactly the three entry points as dynamic symbols and carries
-# the SONAME of its major version.
+# Checks that LIBRARY defines exactly the three entry points as dynamic symbols, carries
+# the SONAME of its major version and needs libc and nothing else.
 execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY}
   OUTPUT_VARIABLE symbols RESULT_VARIABLE failed)
 if(failed)
@@ -15,4 +15,10 @@ endif()
 execute_process(COMMAND ${READELF} -d ${LIBRARY} OUTPUT_VARIABLE dynamic)
 if(NOT dynamic MATCHES "SONAME\\)[^\n]*\\[libtessaryn\\.so\\.1\\]")
   message(FATAL_ERROR "no SONAME libtessaryn.so.1 in ${LIBRARY}:\n${dynamic}")
+endif()
+
+string(REGEX MATCHALL "\\(NEEDED\\)[^\n]*\\[[^]\n]+\\]" needed "${dynamic}")
+list(TRANSFORM needed REPLACE ".*\\[(.*)\\]" "\\1")
+if(NOT needed STREQUAL "libc.so.6")
+  message(FATAL_ERROR "${LIBRARY} needs '${needed}', expected libc.so.6 alone")
 endif()
