@@ -48,8 +48,8 @@ tessaryn_readme_block(block ${README} vb "Declare")
 string(REGEX REPLACE " _\n *" " " block "${block}")
 string(REGEX MATCHALL "[^\n]*Declare[^\n]*" declarations "${block}")
 set(declared "")
-set(declaration_pattern
-  "^(Private |Public )?Declare (PtrSafe )?Sub ([A-Za-z0-9_]+) Lib \"([^\"]+)\"( Alias \"([^\"]+)\")? *\\( *(.*)\\)$")
+string(CONCAT declaration_pattern "^(Private |Public )?Declare (PtrSafe )?Sub ([A-Za-z0-9_]+)"
+  " Lib \"([^\"]+)\"( Alias \"([^\"]+)\")? *\\( *(.*)\\)$")
 foreach(declaration IN LISTS declarations)
   string(STRIP "${declaration}" declaration)
   if(NOT declaration MATCHES "${declaration_pattern}")

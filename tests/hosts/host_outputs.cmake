@@ -9,7 +9,7 @@ function(tessaryn_compare_host_outputs host got want)
     message(FATAL_ERROR "${host}: wrote no ${got}")
   endif()
   execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${got} ${want} RESULT_VARIABLE differ)
-  if(NOT differ)
+  if(differ EQUAL 0)
     return()
   endif()
   file(SIZE ${got} got_size)
@@ -45,13 +45,18 @@ function(tessaryn_compare_host_outputs host got want)
                       "expected ${want_bits} (little-endian)")
 endfunction()
 
-# Runs `command` (the host and anything before it: wine, mono, cmake -E env) with the input
-# file and `output` appended, then compares `output` with the series' expected.f32.
-function(tessaryn_run_host host series output)
+# Runs the host command (the host and what goes before it: wine, mono, cmake -E env) with
+# `run_dir` as working directory and the input file and `output` appended, then compares
+# `output` with the series' expected.f32. What the host prints goes to `output`.log: on a
+# pipe, the run would also wait for the wineserver a first Wine program starts, which keeps
+# it open for seconds after the program ends.
+function(tessaryn_run_host host series run_dir output)
   file(REMOVE ${output})
-  execute_process(COMMAND ${ARGN} ${series}/input.f32 ${output} RESULT_VARIABLE failed)
-  if(failed)
-    message(FATAL_ERROR "${host} failed: ${failed}")
+  execute_process(COMMAND ${ARGN} ${series}/input.f32 ${output} WORKING_DIRECTORY ${run_dir}
+    RESULT_VARIABLE failed OUTPUT_FILE ${output}.log ERROR_FILE ${output}.log)
+  if(NOT failed EQUAL 0)
+    file(READ ${output}.log log)
+    message(FATAL_ERROR "${host} failed (${failed}):\n${log}")
   endif()
   tessaryn_compare_host_outputs(${host} ${output} ${series}/expected.f32)
   message(STATUS "${host}: the three routines give the native library's bits")

@@ -4,7 +4,7 @@
 # -DREADME=<README.md> -DLIBRARY_DIR=<dir of libtessaryn.so.1> -DSERIES=<dir>
 # -DWORK_DIR=<scratch dir>
 cmake_minimum_required(VERSION 3.25)
-include(${CMAKE_CURRENT_LIST_DIR}/optional_tools.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/../optional_tools.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/readme_blocks.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/host_outputs.cmake)
 tessaryn_need_programs("mono-mcs" mcs mono)
@@ -18,7 +18,7 @@ execute_process(
   COMMAND ${tool_mcs} -warnaserror+ -out:${program} ${CMAKE_CURRENT_LIST_DIR}/csharp_host.cs
           ${WORK_DIR}/readme_declarations.cs
   RESULT_VARIABLE failed OUTPUT_VARIABLE log ERROR_VARIABLE log)
-if(failed)
+if(NOT failed EQUAL 0)
   message(FATAL_ERROR "mcs rejects the README's C# declarations:\n${log}")
 endif()
 
@@ -30,5 +30,5 @@ endif()
 string(REGEX REPLACE "[ \n]+" " " dllmap "${CMAKE_MATCH_0}")
 file(WRITE ${program}.config "<configuration>\n  ${dllmap}\n</configuration>\n")
 
-tessaryn_run_host(csharp_host ${SERIES} ${WORK_DIR}/output.f32
+tessaryn_run_host(csharp_host ${SERIES} ${WORK_DIR} ${WORK_DIR}/output.f32
   ${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${LIBRARY_DIR} ${tool_mono} ${program})

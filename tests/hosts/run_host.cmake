@@ -5,4 +5,5 @@
 cmake_minimum_required(VERSION 3.25)
 include(${CMAKE_CURRENT_LIST_DIR}/host_outputs.cmake)
 get_filename_component(name ${HOST} NAME)
-tessaryn_run_host(${name} ${SERIES} ${OUTPUT} ${EMULATOR} ${HOST})
+get_filename_component(dir ${HOST} DIRECTORY)
+tessaryn_run_host(${name} ${SERIES} ${dir} ${OUTPUT} ${EMULATOR} ${HOST})

@@ -4,7 +4,7 @@
 # -DREADME=<README.md> -DMODE=<fpc|objfpc|delphi> -DLIBRARY_DIR=<dir of libtessaryn.so>
 # -DSERIES=<dir> -DWORK_DIR=<scratch dir>
 cmake_minimum_required(VERSION 3.25)
-include(${CMAKE_CURRENT_LIST_DIR}/optional_tools.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/../optional_tools.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/readme_blocks.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/host_outputs.cmake)
 tessaryn_need_programs("fp-compiler" fpc)
@@ -22,9 +22,9 @@ execute_process(
   COMMAND ${tool_fpc} -M${MODE} -Fi${WORK_DIR} -Fl${LIBRARY_DIR} -FU${WORK_DIR} -o${program}
           ${CMAKE_CURRENT_LIST_DIR}/pascal_host.pas
   RESULT_VARIABLE failed OUTPUT_VARIABLE log ERROR_VARIABLE log)
-if(failed)
+if(NOT failed EQUAL 0)
   message(FATAL_ERROR "fpc -M${MODE} rejects the README's Pascal declarations:\n${log}")
 endif()
 
-tessaryn_run_host(pascal_host_${MODE} ${SERIES} ${WORK_DIR}/output.f32
+tessaryn_run_host(pascal_host_${MODE} ${SERIES} ${WORK_DIR} ${WORK_DIR}/output.f32
   ${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${LIBRARY_DIR} ${program})
