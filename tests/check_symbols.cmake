@@ -1,5 +1,6 @@
 # Checks that LIBRARY defines exactly the entry points of the routine table ROUTINES as
-# dynamic symbols and carries the SONAME of its major version.
+# dynamic symbols, carries the SONAME of its major version and needs libc and nothing else
+# (but the sanitizers' runtimes in a SANITIZED build).
 include(${CMAKE_CURRENT_LIST_DIR}/read_routines.cmake)
 execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY}
   OUTPUT_VARIABLE symbols RESULT_VARIABLE failed)
@@ -18,4 +19,13 @@ endif()
 execute_process(COMMAND ${READELF} -d ${LIBRARY} OUTPUT_VARIABLE dynamic)
 if(NOT dynamic MATCHES "SONAME\\)[^\n]*\\[libtessaryn\\.so\\.1\\]")
   message(FATAL_ERROR "no SONAME libtessaryn.so.1 in ${LIBRARY}:\n${dynamic}")
+endif()
+
+string(REGEX MATCHALL "\\(NEEDED\\)[^\n]*\\[[^]\n]+\\]" needed "${dynamic}")
+list(TRANSFORM needed REPLACE ".*\\[(.*)\\]" "\\1")
+if(SANITIZED)
+  list(FILTER needed EXCLUDE REGEX "^lib(a|ub)san\\.so")
+endif()
+if(NOT needed STREQUAL "libc.so.6")
+  message(FATAL_ERROR "${LIBRARY} needs '${needed}', expected libc.so.6 alone")
 endif()

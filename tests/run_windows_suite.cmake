@@ -1,6 +1,7 @@
 # Configures, builds and tests one Windows preset (PRESET) from within the native suite.
 # -DSOURCE_DIR=<project> -DPRESET=windows-x86|windows-x64 -DCOMPILER=<cross g++>
 # -DREFERENCE=<case file written by write_reference_cases> -DWINEPREFIX=<shared prefix>
+# -DHOST_SERIES=<dir written by write_host_series, for the README's C hosts>
 find_program(compiler ${COMPILER})
 find_program(wine wine)
 if(NOT compiler OR NOT wine)
@@ -13,7 +14,7 @@ if(NOT compiler OR NOT wine)
 endif()
 
 foreach(step IN ITEMS
-    "${CMAKE_COMMAND};--preset;${PRESET};-DTESSARYN_REFERENCE_CASES=${REFERENCE};-DTESSARYN_WINEPREFIX=${WINEPREFIX}"
+    "${CMAKE_COMMAND};--preset;${PRESET};-DTESSARYN_REFERENCE_CASES=${REFERENCE};-DTESSARYN_WINEPREFIX=${WINEPREFIX};-DTESSARYN_HOST_SERIES=${HOST_SERIES}"
     "${CMAKE_COMMAND};--build;--preset;${PRESET}"
     "${CMAKE_CTEST_COMMAND};--preset;${PRESET}")
   execute_process(COMMAND ${step} WORKING_DIRECTORY ${SOURCE_DIR} RESULT_VARIABLE failed)

@@ -1,0 +1,28 @@
+# Makes the Windows zip and the Debian packages (see cmake/Dist.cmake) in a staging
+# directory, and only when all of them are made replaces the previous ones in DIST_DIR.
+# -DSOURCE_DIR -DDIST_DIR -DDEB_BUILD_DIR -DVERSION -DVERSION_MAJOR -DMULTIARCH -DGENERATOR
+# -DC_COMPILER -DCXX_COMPILER -DMAINTAINER
+cmake_minimum_required(VERSION 3.25)
+include(${CMAKE_CURRENT_LIST_DIR}/run_step.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/windows_bundle.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/debian_packages.cmake)
+
+set(stage ${DIST_DIR}/.staging)
+file(REMOVE_RECURSE ${stage})
+file(MAKE_DIRECTORY ${stage})
+
+tessaryn_windows_bundle(zip ${SOURCE_DIR} ${stage} ${VERSION})
+tessaryn_debian_packages(debs ${SOURCE_DIR} ${DEB_BUILD_DIR} ${stage} ${VERSION} ${VERSION_MAJOR}
+  "${MULTIARCH}" "${GENERATOR}" ${C_COMPILER} ${CXX_COMPILER} "${MAINTAINER}")
+
+# Everything made: the previous artifacts give way to the new ones.
+file(GLOB previous ${DIST_DIR}/Tessaryn-*-windows.zip ${DIST_DIR}/libtessaryn*.deb)
+if(previous)
+  file(REMOVE ${previous})
+endif()
+foreach(artifact IN LISTS zip debs)
+  get_filename_component(name ${artifact} NAME)
+  file(RENAME ${artifact} ${DIST_DIR}/${name})
+  message(STATUS "dist: ${DIST_DIR}/${name}")
+endforeach()
+file(REMOVE_RECURSE ${stage})
