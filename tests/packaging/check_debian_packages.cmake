@@ -81,9 +81,10 @@ foreach(kind IN ITEMS runtime dev)
   endif()
 endforeach()
 
-# The packaged library: the three entry points, its SONAME, nothing needed but libc.
+# The packaged library: the routines' entry points, its SONAME, nothing needed but libc.
 execute_process(COMMAND ${CMAKE_COMMAND} -DLIBRARY=${root}/${lib}/${so}.${VERSION_MAJOR}
                         -DNM=${NM} -DREADELF=${READELF}
+                        -DROUTINES=${SOURCE_DIR}/tests/routines.inc
                         -P ${SOURCE_DIR}/tests/check_symbols.cmake
   RESULT_VARIABLE failed)
 if(NOT failed EQUAL 0)
