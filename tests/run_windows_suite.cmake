@@ -2,16 +2,9 @@
 # -DSOURCE_DIR=<project> -DPRESET=windows-x86|windows-x64 -DCOMPILER=<cross g++>
 # -DREFERENCE=<case file written by write_reference_cases> -DWINEPREFIX=<shared prefix>
 # -DHOST_SERIES=<dir written by write_host_series, for the README's C hosts>
-find_program(compiler ${COMPILER})
-find_program(wine wine)
-if(NOT compiler OR NOT wine)
-  set(reason "needs ${COMPILER} and wine (apt-get install g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64)")
-  if(DEFINED ENV{TESSARYN_REQUIRE_WINDOWS_TESTS})
-    message(FATAL_ERROR "${PRESET}: ${reason}")
-  endif()
-  message("SKIPPED: ${PRESET} ${reason}")
-  return()
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/optional_tools.cmake)
+tessaryn_need_programs("g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64"
+  ${COMPILER} wine)
 
 foreach(step IN ITEMS
     "${CMAKE_COMMAND};--preset;${PRESET};-DTESSARYN_REFERENCE_CASES=${REFERENCE};-DTESSARYN_WINEPREFIX=${WINEPREFIX};-DTESSARYN_HOST_SERIES=${HOST_SERIES}"
