@@ -13,7 +13,8 @@ install(TARGETS tessaryn tessaryn_static
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Runtime
           NAMELINK_COMPONENT Development
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Development)
-install(FILES exports/tessaryn.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Development)
+install(FILES exports/tessaryn.h exports/tessaryn_stream.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
+  COMPONENT Development)
 
 set(tessaryn_package_dir ${CMAKE_INSTALL_LIBDIR}/cmake/Tessaryn)
 install(EXPORT TessarynTargets NAMESPACE Tessaryn:: DESTINATION ${tessaryn_package_dir}

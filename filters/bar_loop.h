@@ -86,7 +86,7 @@ void MoveTogether(Step& step, typename Step::template State<double>& state, cons
     for (; k + Width<Lanes> <= n; k += Width<Lanes>) {
       const std::int32_t i = first + k;
       StoreRounded(step.Value(lanes, step.template Slide<Lanes, Uniform>(lanes, i, periods + k), i),
-                   out + i);
+                   out + k);
     }
   };
   int k = 0;
@@ -126,28 +126,28 @@ class RecordedInputs {
   double columns_[fields][ChunkBars];
 };
 
-// The values of `computed` recorded bars (at bars[k]), Width<V> at a time from the k-th on;
-// none of them before bar 3.
+// The values of `computed` recorded bars, Width<V> at a time from the k-th on: bar
+// first + at[k], stored at out[at[k]]; none of them before bar 3.
 template <class V, class Step>
 void ValuesTogether(const Step& step, typename Step::template State<double>& state,
-                    const RecordedInputs<Step>& recorded, const std::int32_t* bars, int k,
+                    const RecordedInputs<Step>& recorded, std::int32_t first, const int* at, int k,
                     int computed, bool contiguous, ResultSeries out) noexcept {
   typename Step::template State<V> lanes(state);
   for (; k + Width<V> <= computed; k += Width<V>) {
-    const V values = step.Value(lanes, recorded.template Get<V>(k), bars[k]);
+    const V values = step.Value(lanes, recorded.template Get<V>(k), first + at[k]);
     if (contiguous) {
-      StoreRounded(values, out + bars[k]);
+      StoreRounded(values, out + at[k]);
     } else {
       float rounded[Width<V>];
       StoreRounded(values, rounded);
       for (int j = 0; j < Width<V>; ++j) {
-        out[bars[k + j]] = rounded[j];
+        out[at[k + j]] = rounded[j];
       }
     }
   }
   state = static_cast<typename Step::template State<double>>(lanes);
   for (; k < computed; ++k) {
-    StoreRounded(step.Value(state, recorded.template Get<double>(k), bars[k]), out + bars[k]);
+    StoreRounded(step.Value(state, recorded.template Get<double>(k), first + at[k]), out + at[k]);
   }
 }
 
@@ -168,7 +168,7 @@ void RunChunk(Step& step, typename Step::template State<double>& state, const Ch
   const std::int32_t* const rounded = chunk.periods;
   // The serial part bar by bar, on a copy that stays in registers; then the values.
   RecordedInputs<Step> recorded;
-  std::int32_t bars[ChunkBars];
+  int at[ChunkBars];  // the computed bars' places in the chunk
   int k = 0;
   {
     typename Step::template State<double> local = state;
@@ -176,51 +176,62 @@ void RunChunk(Step& step, typename Step::template State<double>& state, const Ch
       const std::int32_t i = first + j;
       if (Chunk::Computed(i, rounded[j])) {
         recorded.Put(k, step.Record(local, i, rounded[j]));
-        bars[k++] = i;
+        at[k++] = j;
       } else {
-        out[i] = EmptyValue;
+        out[j] = EmptyValue;
       }
     }
     state = local;
   }
   int early = 0;  // bars before 3, one at a time
-  for (; early < k && bars[early] < 3; ++early) {
-    StoreRounded(step.Value(state, recorded.template Get<double>(early), bars[early]),
-                 out + bars[early]);
+  for (; early < k && first + at[early] < 3; ++early) {
+    StoreRounded(step.Value(state, recorded.template Get<double>(early), first + at[early]),
+                 out + at[early]);
   }
-  ValuesTogether<V>(step, state, recorded, bars, early, k, k == n, out);
+  ValuesTogether<V>(step, state, recorded, first, at, early, k, k == n, out);
 }
 
-// Bars start .. count - 1 (start is 0 but in tests that reach the largest counts cheaply).
+// Bars first .. first + count - 1, from the state the bars before them left (a default
+// State for a series that starts here): bar first + j has the period periods[j] and its value
+// goes to out[j]. The bar index decides which bars are computed (period <= index) and where
+// prices are read (through the step). first + count must not pass 2^31 - 1.
 template <class Step>
-void BarLoop(PeriodSeries periods, std::int32_t count, ResultSeries out, Step& step,
-             std::int32_t start = 0) noexcept {
+void BarLoop(Step& step, typename Step::template State<double>& state, std::int32_t first,
+             std::int32_t count, PeriodSeries periods, ResultSeries out) noexcept {
   std::int32_t rounded[ChunkBars];
-  typename Step::template State<double> state{};
-  // first + n never passes count, so no index overflows however close count is to 2^31.
-  for (std::int32_t first = start, n = 0; first < count; first += n) {
-    n = count - first > ChunkBars ? ChunkBars : count - first;
+  // done + n never passes count, so no index overflows however close the end is to 2^31.
+  for (std::int32_t done = 0, n = 0; done < count; done += n) {
+    n = count - done > ChunkBars ? ChunkBars : count - done;
+    const std::int32_t bar = first + done;
+    const float* const chunkPeriods = periods + done;
     int computed = 0;
     // The usual chunk has one period throughout: it is rounded once.
-    const bool uniform = AllSame(periods + first, n);
+    const bool uniform = AllSame(chunkPeriods, n);
     if (uniform) {
-      const std::int32_t period = RoundPeriod(periods[first]);
+      const std::int32_t period = RoundPeriod(chunkPeriods[0]);
       for (int j = 0; j < n; ++j) {
         rounded[j] = period;
-        computed += static_cast<int>(Chunk::Computed(first + j, period));
+        computed += static_cast<int>(Chunk::Computed(bar + j, period));
       }
     } else {
       for (int j = 0; j < n; ++j) {
-        rounded[j] = RoundPeriod(periods[first + j]);
-        computed += static_cast<int>(Chunk::Computed(first + j, rounded[j]));
+        rounded[j] = RoundPeriod(chunkPeriods[j]);
+        computed += static_cast<int>(Chunk::Computed(bar + j, rounded[j]));
       }
     }
-    const Chunk chunk{first, n, rounded, uniform, computed == n};
+    const Chunk chunk{bar, n, rounded, uniform, computed == n};
     const Pace pace = step.Plan(state, chunk);
-    if (!FourAtATime(step, state, chunk, out, pace)) {
-      RunChunk<Double2>(step, state, chunk, out, pace);
+    if (!FourAtATime(step, state, chunk, out + done, pace)) {
+      RunChunk<Double2>(step, state, chunk, out + done, pace);
     }
   }
+}
+
+// A whole series, bars 0 .. count - 1.
+template <class Step>
+void BarLoop(Step& step, PeriodSeries periods, std::int32_t count, ResultSeries out) noexcept {
+  typename Step::template State<double> state{};
+  BarLoop(step, state, 0, count, periods, out);
 }
 
 }  // namespace tessaryn

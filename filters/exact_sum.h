@@ -109,6 +109,13 @@ class ExactSums {
     return seen_.SumsAreExact(terms);
   }
 
+  // The prices moved `shift` places toward the front (a stream let its oldest ones go); the
+  // span may still hold some that went, which only makes it the more cautious.
+  void Rebase(std::int32_t shift) noexcept {
+    seenFirst_ -= shift;
+    seenLast_ -= shift;
+  }
+
  private:
   ExponentSpan seen_;  // of prices[seenFirst_ .. seenLast_]
   std::int32_t seenFirst_ = 0;

@@ -10,5 +10,5 @@
   TESSARYN_WIDEST_VECTORS void Name(PriceSeries prices, PeriodSeries periods, std::int32_t count, \
                                     ResultSeries out) noexcept {                                  \
     Step step(prices);                                                                            \
-    BarLoop(periods, count, out, step);                                                           \
+    BarLoop(step, periods, count, out);                                                           \
   }

@@ -10,8 +10,9 @@ struct Chunk;
 enum class Pace;
 
 #if defined(TESSARYN_FOUR_BARS)
-// RunChunk<Double4> (bar_loop.h) over the chunk; false, touching nothing, where the
-// processor has no AVX2. Defined in four_bars_avx2.h, for the steps four_bars_avx2.cpp names.
+// RunChunk<Double4> (bar_loop.h) over the chunk, out its first bar's output; false, touching
+// nothing, where the processor has no AVX2. Defined in four_bars_avx2.h, for the steps
+// four_bars_avx2.cpp names.
 template <class Step>
 bool FourAtATime(Step& step, typename Step::template State<double>& state, const Chunk& chunk,
                  ResultSeries out, Pace pace) noexcept;

@@ -10,6 +10,12 @@
 
 namespace tessaryn {
 
+// The model's value from the trend's and the cycle's, for one bar or several at once.
+template <class V>
+V TrendPlusCycle(V trend, V cycle) noexcept {
+  return cycle + trend;
+}
+
 struct TrendPlusCycleStep {
   template <class V>
   struct State {
@@ -54,7 +60,7 @@ struct TrendPlusCycleStep {
   template <class V>
   V Value(State<V>& s, const Inputs<V>& in, std::int32_t i) const noexcept {
     const V trendValue = trend.Value(s.trend, in.trend, i);
-    return cycle.Value(s.cycle, in.cycle, i) + trendValue;
+    return TrendPlusCycle(trendValue, cycle.Value(s.cycle, in.cycle, i));
   }
 };
 

@@ -1,5 +1,5 @@
-# Checks that LIBRARY defines exactly the entry points of the routine table ROUTINES as
-# dynamic symbols, carries the SONAME of its major version and needs libc and nothing else
+# Checks that LIBRARY defines exactly the entry points of the routine table ROUTINES and of
+# the stream as dynamic symbols, carries the SONAME of its major version and needs libc and nothing else
 # (but the sanitizers' runtimes in a SANITIZED build).
 include(${CMAKE_CURRENT_LIST_DIR}/read_routines.cmake)
 execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY}
@@ -10,7 +10,10 @@ endif()
 string(REGEX MATCHALL "[^ \n]+\n" names "${symbols}")
 list(TRANSFORM names STRIP)
 list(SORT names)
-set(wanted ${ROUTINE_NAMES})
+# The routines, and the stream's C API (tessaryn_stream.h).
+set(wanted ${ROUTINE_NAMES} TessarynStreamCreate TessarynStreamDestroy TessarynStreamPush
+    TessarynStreamRevise TessarynStreamPushMany TessarynStreamSize TessarynStreamReset
+    TessarynStreamMessage)
 list(SORT wanted)
 if(NOT names STREQUAL wanted)
   message(FATAL_ERROR "dynamic symbols of ${LIBRARY}: ${names}")

@@ -1,6 +1,6 @@
 // The last chunks of the largest count a caller can pass, 2^31 - 1 bars: no index may
 // overflow on the way. The arrays are reserved in full but only their tail is ever touched,
-// and the loop starts near the end (bars before it count as empty).
+// and the loop starts near the end, as if the bars before it were empty.
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 
@@ -47,7 +47,8 @@ class HugeArray {
 template <class Step>
 std::vector<float> TailOf(const HugeArray& prices, const HugeArray& periods, HugeArray& out) {
   Step step(prices.data());
-  BarLoop(periods.data(), kCount, out.data(), step, kStart);
+  typename Step::template State<double> state{};
+  BarLoop(step, state, kStart, kTail, periods.data() + kStart, out.data() + kStart);
   return {out.data() + kStart, out.data() + kCount};
 }
 

@@ -36,7 +36,8 @@ set(dev_files
     "${lib}/cmake/Tessaryn/TessarynTargets.cmake"
     "${lib}/libtessaryn.a"
     "${lib}/pkgconfig/tessaryn.pc"
-    "usr/include/tessaryn.h")
+    "usr/include/tessaryn.h"
+    "usr/include/tessaryn_stream.h")
 
 file(REMOVE_RECURSE ${WORK_DIR})
 set(root ${WORK_DIR}/root)

@@ -1,0 +1,111 @@
+// The stream's C API (tessaryn_stream.h) over the stream engine. Nothing here throws; a
+// stream lives in memory from malloc, so the library needs no C++ runtime.
+#include <cstdlib>
+#include <new>
+
+#define TESSARYN_STREAM_C_API_ONLY
+#include "exports/tessaryn_stream.h"
+#include "filters/stream.h"
+
+struct TessarynStream {
+  tessaryn::StreamEngine engine;
+};
+
+namespace {
+
+std::int32_t Code(tessaryn::StreamStatus status) {
+  return static_cast<std::int32_t>(status);
+}
+
+std::int32_t Give(tessaryn::StreamStatus status, const tessaryn::StreamValues& values,
+                  float out[3]) {
+  if (status == tessaryn::StreamStatus::Ok) {
+    out[0] = values.trend;
+    out[1] = values.cycle;
+    out[2] = values.model;
+  }
+  return Code(status);
+}
+
+}  // namespace
+
+extern "C" {
+
+TESSARYN_API TessarynStream* TessarynStreamCreate(int32_t longest_period) {
+  if (longest_period < 0) {
+    return nullptr;
+  }
+  void* memory = std::malloc(sizeof(TessarynStream));
+  return memory == nullptr ? nullptr
+                           : new (memory) TessarynStream{tessaryn::StreamEngine(longest_period)};
+}
+
+TESSARYN_API void TessarynStreamDestroy(TessarynStream* stream) {
+  if (stream != nullptr) {
+    stream->~TessarynStream();
+    std::free(stream);
+  }
+}
+
+TESSARYN_API int32_t TessarynStreamPush(TessarynStream* stream, float price, float period,
+                                        float out[3]) {
+  if (stream == nullptr || out == nullptr) {
+    return Code(tessaryn::StreamStatus::NullArgument);
+  }
+  tessaryn::StreamValues values{};
+  return Give(stream->engine.Push(price, period, values), values, out);
+}
+
+TESSARYN_API int32_t TessarynStreamRevise(TessarynStream* stream, float price, float period,
+                                          float out[3]) {
+  if (stream == nullptr || out == nullptr) {
+    return Code(tessaryn::StreamStatus::NullArgument);
+  }
+  tessaryn::StreamValues values{};
+  return Give(stream->engine.Revise(price, period, values), values, out);
+}
+
+TESSARYN_API int32_t TessarynStreamPushMany(TessarynStream* stream, const float* prices,
+                                            const float* periods, int32_t count, float* trend,
+                                            float* cycle, float* model) {
+  if (stream == nullptr) {
+    return Code(tessaryn::StreamStatus::NullArgument);
+  }
+  return Code(stream->engine.PushMany(prices, periods, count, trend, cycle, model));
+}
+
+TESSARYN_API int64_t TessarynStreamSize(const TessarynStream* stream) {
+  return stream == nullptr ? 0 : stream->engine.Size();
+}
+
+TESSARYN_API void TessarynStreamReset(TessarynStream* stream) {
+  if (stream != nullptr) {
+    stream->engine.Reset();
+  }
+}
+
+TESSARYN_API const char* TessarynStreamMessage(int32_t code) {
+  switch (code) {
+    case TESSARYN_STREAM_OK:
+      return "no error";
+    case TESSARYN_STREAM_NULL_ARGUMENT:
+      return "a stream, price, period or output argument is NULL";
+    case TESSARYN_STREAM_EMPTY:
+      return "the stream has no bar to revise";
+    case TESSARYN_STREAM_PERIOD_ABOVE_BOUND:
+      return "the bar's period is above the stream's longest_period, which keeps too few prices "
+             "for it";
+    case TESSARYN_STREAM_OUT_OF_MEMORY:
+      return "out of memory";
+    case TESSARYN_STREAM_NEGATIVE_COUNT:
+      return "the count of bars is negative";
+    case TESSARYN_STREAM_TOO_MANY_BARS:
+      return "an unbounded stream holds at most 2^31 - 1 bars";
+    case TESSARYN_STREAM_NEGATIVE_BOUND:
+      return "longest_period is negative";
+    default:
+      return "unknown error code";
+  }
+}
+
+}  // extern "C"

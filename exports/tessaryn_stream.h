@@ -1,0 +1,152 @@
+/* Tessaryn streams: the three indicators of one live series, bar by bar.
+ *
+ * A stream takes bars as they come, oldest first: Push appends a closed or a new bar,
+ * Revise replaces the newest bar while it is still forming (its price and its period may
+ * both change, any number of times), PushMany appends a whole history at the speed of the
+ * routines of tessaryn.h. Every value is, bit for bit, what ITrend, CyclicalComponent and
+ * Tessaryn give on the series so far, with the newest bar as last revised: 3.4E+38f on bars
+ * that are not computed, exactly as there. Each Push or Revise costs the same at any period
+ * (but where the prices defeat the library's exactness check, see the README).
+ *
+ * Memory: a stream created with longest_period B > 0 keeps only the prices that periods up to
+ * B need, and its size stays flat however many bars it sees. A bar whose period rounds above
+ * B while the routines would compute it (it is not above the bar's index) is refused with
+ * TESSARYN_STREAM_PERIOD_ABOVE_BOUND and the stream is left as it was. With B = 0 every price
+ * is kept (up to 2^31 - 1 bars).
+ *
+ * Every function that can fail returns 0 on success or one of the codes below, and on
+ * failure changes nothing. Threads: distinct streams may be used from distinct threads at
+ * once; one stream must not be used by two threads at the same time.
+ */
+#ifndef TESSARYN_STREAM_H
+#define TESSARYN_STREAM_H
+
+#include <stdint.h>
+
+#include "tessaryn.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct TessarynStream TessarynStream;
+
+enum {
+  TESSARYN_STREAM_OK = 0,
+  TESSARYN_STREAM_NULL_ARGUMENT = 1,      /* a stream, price, period or out that is NULL */
+  TESSARYN_STREAM_EMPTY = 2,              /* Revise on a stream without bars */
+  TESSARYN_STREAM_PERIOD_ABOVE_BOUND = 3, /* a period above longest_period that would count */
+  TESSARYN_STREAM_OUT_OF_MEMORY = 4,
+  TESSARYN_STREAM_NEGATIVE_COUNT = 5,
+  TESSARYN_STREAM_TOO_MANY_BARS = 6, /* an unbounded stream holds at most 2^31 - 1 bars */
+  TESSARYN_STREAM_NEGATIVE_BOUND = 7
+};
+
+/* A new, empty stream; NULL when out of memory or longest_period < 0. */
+TESSARYN_API TessarynStream* TessarynStreamCreate(int32_t longest_period);
+/* Frees the stream; NULL is fine. */
+TESSARYN_API void TessarynStreamDestroy(TessarynStream* stream);
+/* Appends a bar; out receives its trend, cycle and model (trend plus cycle), in that order. */
+TESSARYN_API int32_t TessarynStreamPush(TessarynStream* stream, float price, float period,
+                                        float out[3]);
+/* Replaces the newest bar and gives its new values, as Push would have. */
+TESSARYN_API int32_t TessarynStreamRevise(TessarynStream* stream, float price, float period,
+                                          float out[3]);
+/* Appends count bars (prices[0] the oldest); trend, cycle and model, each NULL or count
+ * floats, receive their values. Afterwards the stream is as if the bars were pushed one by
+ * one, and Revise replaces the last of them. */
+TESSARYN_API int32_t TessarynStreamPushMany(TessarynStream* stream, const float* prices,
+                                            const float* periods, int32_t count, float* trend,
+                                            float* cycle, float* model);
+/* Bars seen since the stream was created or reset; 0 for NULL. */
+TESSARYN_API int64_t TessarynStreamSize(const TessarynStream* stream);
+/* Forgets every bar; the bound stays. NULL is fine. */
+TESSARYN_API void TessarynStreamReset(TessarynStream* stream);
+/* What a code means, in a sentence (never NULL). */
+TESSARYN_API const char* TessarynStreamMessage(int32_t code);
+
+#ifdef __cplusplus
+}
+#endif
+
+/* The C++ interface; the library itself, built without exceptions, sees the C API alone. */
+#if defined(__cplusplus) && !defined(TESSARYN_STREAM_C_API_ONLY)
+
+#include <cstdint>
+#include <new>
+#include <stdexcept>
+#include <utility>
+
+namespace tessaryn {
+
+// A stream's failure, with its code (TESSARYN_STREAM_...).
+class StreamError : public std::runtime_error {
+ public:
+  explicit StreamError(std::int32_t code)
+      : std::runtime_error(TessarynStreamMessage(code)), code_(code) {}
+  std::int32_t code() const noexcept { return code_; }
+
+ private:
+  std::int32_t code_;
+};
+
+// One bar's values: trend (ITrend), cycle (CyclicalComponent), model (Tessaryn).
+struct BarValues {
+  float trend;
+  float cycle;
+  float model;
+};
+
+// The C stream as a C++ object: failures throw StreamError, and leave the stream as it was.
+class Stream {
+ public:
+  // longest_period 0: no bound, every price kept. Throws std::invalid_argument when it is
+  // negative, std::bad_alloc when out of memory.
+  explicit Stream(std::int32_t longest_period = 0) : stream_(TessarynStreamCreate(longest_period)) {
+    if (stream_ == nullptr) {
+      if (longest_period < 0) {
+        throw std::invalid_argument(TessarynStreamMessage(TESSARYN_STREAM_NEGATIVE_BOUND));
+      }
+      throw std::bad_alloc();
+    }
+  }
+  ~Stream() { TessarynStreamDestroy(stream_); }
+  Stream(Stream&& other) noexcept : stream_(std::exchange(other.stream_, nullptr)) {}
+  Stream& operator=(Stream&& other) noexcept {
+    std::swap(stream_, other.stream_);
+    return *this;
+  }
+  Stream(const Stream&) = delete;
+  Stream& operator=(const Stream&) = delete;
+
+  BarValues Push(float price, float period) {
+    float out[3];
+    Check(TessarynStreamPush(stream_, price, period, out));
+    return {out[0], out[1], out[2]};
+  }
+  BarValues Revise(float price, float period) {
+    float out[3];
+    Check(TessarynStreamRevise(stream_, price, period, out));
+    return {out[0], out[1], out[2]};
+  }
+  void PushMany(const float* prices, const float* periods, std::int32_t count, float* trend,
+                float* cycle, float* model) {
+    Check(TessarynStreamPushMany(stream_, prices, periods, count, trend, cycle, model));
+  }
+  void Reset() noexcept { TessarynStreamReset(stream_); }
+  std::int64_t Size() const noexcept { return TessarynStreamSize(stream_); }
+
+ private:
+  static void Check(std::int32_t code) {
+    if (code != TESSARYN_STREAM_OK) {
+      throw StreamError(code);
+    }
+  }
+  TessarynStream* stream_;
+};
+
+}  // namespace tessaryn
+
+#endif /* C++ */
+
+#endif /* TESSARYN_STREAM_H */

@@ -1,0 +1,204 @@
+#include "filters/stream.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "filters/bar_loop.h"
+#include "filters/round_period.h"
+
+namespace tessaryn {
+
+namespace {
+
+constexpr std::int64_t kMostPlaces = INT32_MAX;
+
+bool Computed(std::int64_t bar, std::int32_t period) noexcept {
+  return period >= 1 && period <= bar;
+}
+
+}  // namespace
+
+// A bounded stream keeps at least three prices, so that a kept bar's place is never one of
+// the first three, which the cycle treats apart.
+StreamEngine::StreamEngine(std::int32_t bound) noexcept
+    : bound_(bound),
+      keep_(bound > 0 ? static_cast<std::int32_t>(
+                            std::min(std::max<std::int64_t>(bound, 2) + 1, kMostPlaces))
+                      : 0),
+      step_(nullptr) {}
+
+StreamEngine::~StreamEngine() {
+  std::free(prices_);
+}
+
+// A bar the routines would compute (period up to its index) with a period above the bound
+// would need prices the stream no longer has.
+bool StreamEngine::Refuses(float period, std::int64_t bar) const noexcept {
+  const std::int32_t rounded = RoundPeriod(period);
+  return bound_ > 0 && rounded > bound_ && Computed(bar, rounded);
+}
+
+// Room for `bars` more places: a bounded buffer lets its oldest prices go first; a buffer
+// that must grow and cannot is left as it was.
+StreamStatus StreamEngine::MakeRoom(std::int32_t bars) noexcept {
+  if (bound_ > 0 && used_ > keep_ && used_ + std::int64_t{bars} > capacity_) {
+    Rebase(used_ - keep_);
+  }
+  const std::int64_t needed = used_ + std::int64_t{bars};
+  if (needed <= capacity_) {
+    return StreamStatus::Ok;
+  }
+  if (needed > kMostPlaces) {
+    return StreamStatus::TooManyBars;
+  }
+  const std::int64_t wanted =
+      bound_ > 0 ? std::int64_t{keep_} + BatchBars : std::max<std::int64_t>(2 * capacity_, 1024);
+  const std::int64_t capacity = std::min(std::max(needed, wanted), kMostPlaces);
+  void* grown = std::realloc(prices_, static_cast<std::size_t>(capacity) * sizeof(float));
+  if (grown == nullptr) {
+    return StreamStatus::OutOfMemory;
+  }
+  prices_ = static_cast<float*>(grown);
+  capacity_ = static_cast<std::int32_t>(capacity);
+  step_.trend.prices = prices_;
+  step_.cycle.prices = prices_;
+  return StreamStatus::Ok;
+}
+
+// The prices from place `shift` on move to the front; what refers to places follows them.
+void StreamEngine::Rebase(std::int32_t shift) noexcept {
+  std::memmove(prices_, prices_ + shift, static_cast<std::size_t>(used_ - shift) * sizeof(float));
+  used_ -= shift;
+  state_.trend.window.newest -= shift;
+  step_.trend.exact.Rebase(shift);
+}
+
+// The newest bar's values, its price already in place. Each step does as the bar loop does
+// for a bar on its own: the trend first confirms how its sum may be formed.
+StreamValues StreamEngine::Compute(std::int32_t place, std::int64_t bar,
+                                   std::int32_t period) noexcept {
+  if (!Computed(bar, period)) {
+    return {EmptyValue, EmptyValue, EmptyValue};
+  }
+  const Chunk one{place, 1, &period, true, true};
+  step_.trend.Plan(state_.trend, one);
+  const auto inputs = step_.Record(state_, place, period);
+  const auto index = static_cast<std::int32_t>(std::min<std::int64_t>(bar, 3));
+  const double trend = step_.trend.Value(state_.trend, inputs.trend, index);
+  const double cycle = step_.cycle.Value(state_.cycle, inputs.cycle, index);
+  return {static_cast<float>(trend), static_cast<float>(cycle),
+          static_cast<float>(TrendPlusCycle(trend, cycle))};
+}
+
+// Appends one bar whose room is made: what Revise goes back to is kept first.
+void StreamEngine::Append(float price) noexcept {
+  beforeNewest_ = state_;
+  exactBeforeNewest_ = step_.trend.exact;
+  prices_[used_] = price;
+}
+
+StreamStatus StreamEngine::Push(float price, float period, StreamValues& values) noexcept {
+  if (Refuses(period, size_)) {
+    return StreamStatus::PeriodAboveBound;
+  }
+  const StreamStatus room = MakeRoom(1);
+  if (room != StreamStatus::Ok) {
+    return room;
+  }
+  Append(price);
+  values = Compute(used_, size_, RoundPeriod(period));
+  ++used_;
+  ++size_;
+  return StreamStatus::Ok;
+}
+
+StreamStatus StreamEngine::Revise(float price, float period, StreamValues& values) noexcept {
+  if (size_ == 0) {
+    return StreamStatus::Empty;
+  }
+  if (Refuses(period, size_ - 1)) {
+    return StreamStatus::PeriodAboveBound;
+  }
+  state_ = beforeNewest_;
+  step_.trend.exact = exactBeforeNewest_;
+  prices_[used_ - 1] = price;
+  values = Compute(used_ - 1, size_ - 1, RoundPeriod(period));
+  return StreamStatus::Ok;
+}
+
+// The bars through the bar loop, as the routines run them: each output its own pass from the
+// state before (the trend's and the cycle's on copies), the stream's state from trend plus
+// cycle.
+void StreamEngine::RunBatch(std::int32_t count, const float* periods, float* trend, float* cycle,
+                            float* model) noexcept {
+  if (trend != nullptr) {
+    TrendStep::State<double> state = state_.trend;
+    BarLoop(step_.trend, state, used_, count, periods, trend);
+  }
+  if (cycle != nullptr) {
+    CycleStep::State<double> state = state_.cycle;
+    BarLoop(step_.cycle, state, used_, count, periods, cycle);
+  }
+  BarLoop(step_, state_, used_, count, periods, model != nullptr ? model : scratch_);
+}
+
+StreamStatus StreamEngine::PushMany(const float* prices, const float* periods, std::int32_t count,
+                                    float* trend, float* cycle, float* model) noexcept {
+  if (count < 0) {
+    return StreamStatus::NegativeCount;
+  }
+  if (count == 0) {
+    return StreamStatus::Ok;
+  }
+  if (prices == nullptr || periods == nullptr) {
+    return StreamStatus::NullArgument;
+  }
+  for (std::int32_t k = 0; k < count; ++k) {
+    if (Refuses(periods[k], size_ + k)) {
+      return StreamStatus::PeriodAboveBound;
+    }
+  }
+  // All the room an unbounded stream needs, or a bounded one's buffer: the only step that may
+  // fail, before anything changes.
+  const StreamStatus room = MakeRoom(bound_ > 0 ? 1 : count);
+  if (room != StreamStatus::Ok) {
+    return room;
+  }
+  const auto at = [](float* out, std::int32_t k) { return out != nullptr ? out + k : nullptr; };
+  // All but the last bar in batches; the last as Push takes it, so that Revise can follow.
+  for (std::int32_t done = 0, n = 0; done < count - 1; done += n) {
+    MakeRoom(1);  // lets a bounded stream's oldest prices go; room is there already
+    n = std::min({count - 1 - done, capacity_ - used_, BatchBars});
+    std::memcpy(prices_ + used_, prices + done, static_cast<std::size_t>(n) * sizeof(float));
+    RunBatch(n, periods + done, at(trend, done), at(cycle, done), at(model, done));
+    used_ += n;
+    size_ += n;
+  }
+  MakeRoom(1);
+  const std::int32_t last = count - 1;
+  Append(prices[last]);
+  const StreamValues values = Compute(used_, size_, RoundPeriod(periods[last]));
+  ++used_;
+  ++size_;
+  if (trend != nullptr) {
+    trend[last] = values.trend;
+  }
+  if (cycle != nullptr) {
+    cycle[last] = values.cycle;
+  }
+  if (model != nullptr) {
+    model[last] = values.model;
+  }
+  return StreamStatus::Ok;
+}
+
+void StreamEngine::Reset() noexcept {
+  used_ = 0;
+  size_ = 0;
+  state_ = State{};
+  beforeNewest_ = State{};
+  step_.trend.exact = ExactSums{};
+}
+
+}  // namespace tessaryn
