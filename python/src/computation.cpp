@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "routines.h"
+#include "traced_buffer.h"
 
 namespace tessaryn::python {
 
@@ -20,8 +21,8 @@ constexpr std::ptrdiff_t kLargestGroup = 16;
 
 // Float32 copies of the columns a thread works on, where the caller's are not in place.
 struct Workspace {
-  std::vector<float> prices;
-  std::vector<float> periods;
+  FloatBuffer prices;
+  FloatBuffer periods;
 };
 
 class Worker {
@@ -87,7 +88,7 @@ void Compute(const Computation& c, int threads) {
   }
 
   // One column of periods for every price column is converted once, up front.
-  std::vector<float> shared_copy;
+  FloatBuffer shared_copy;
   const float* shared_periods = nullptr;
   if (c.periods != nullptr && c.periods->columns == 1) {
     if (c.periods->InPlace()) {
@@ -104,7 +105,8 @@ void Compute(const Computation& c, int threads) {
   std::ptrdiff_t group = 1;
   if (copy_prices || copy_periods) {
     group = std::clamp<std::ptrdiff_t>(
-        static_cast<std::ptrdiff_t>(kGroupBufferBytes / (bars * sizeof(float))), 1, kLargestGroup);
+        static_cast<std::ptrdiff_t>(kGroupBufferBytes / (bars * sizeof(float))), 1,
+        std::min(kLargestGroup, c.prices.columns));
   }
   const std::ptrdiff_t groups = (c.prices.columns + group - 1) / group;
   const std::ptrdiff_t workers = std::clamp<std::ptrdiff_t>(threads, 1, groups);
