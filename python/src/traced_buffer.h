@@ -19,8 +19,8 @@ struct RawPythonAllocator {
   RawPythonAllocator(const RawPythonAllocator<U>&) {}
 
   T* allocate(std::size_t count) {
-    void* memory = count <= PY_SSIZE_T_MAX / sizeof(T) ? PyMem_RawMalloc(count * sizeof(T))
-                                                        : nullptr;
+    void* memory =
+        count <= PY_SSIZE_T_MAX / sizeof(T) ? PyMem_RawMalloc(count * sizeof(T)) : nullptr;
     if (memory == nullptr) {
       throw std::bad_alloc();
     }
