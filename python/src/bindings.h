@@ -1,4 +1,6 @@
-// The parts of the extension module tessaryn._core, each adding its functions or classes.
+// The parts of the extension module tessaryn._core, each adding its functions or classes to
+// it. A new part is a source file of its own in this folder (both builds compile every one)
+// with its Bind function declared here and called from module.cpp.
 #pragma once
 
 #include <pybind11/pybind11.h>
