@@ -43,7 +43,9 @@ def itrend(prices: pandas.Series, period: Period, *, empty: Empty = "nan",
 @overload
 def itrend(prices: ArrayLike, period: Period, *, empty: Empty = "nan",
            threads: int | None = None) -> NDArray[np.float32]: ...
-def itrend(prices, period, *, empty="nan", threads=None):
+def itrend(prices: ArrayLike | pandas.Series | pandas.DataFrame, period: FramePeriod, *,
+           empty: Empty = "nan", threads: int | None = None
+           ) -> NDArray[np.float32] | pandas.Series | pandas.DataFrame:
     """Lag-compensated trend line: the average of the last P prices plus half the change
     across that window, smoothed over four bars (weights 1, 2, 2, 1).
 
@@ -82,7 +84,9 @@ def cyclical_component(prices: pandas.Series, period: Period, *, empty: Empty = 
 @overload
 def cyclical_component(prices: ArrayLike, period: Period, *, empty: Empty = "nan",
                        threads: int | None = None) -> NDArray[np.float32]: ...
-def cyclical_component(prices, period, *, empty="nan", threads=None):
+def cyclical_component(prices: ArrayLike | pandas.Series | pandas.DataFrame, period: FramePeriod, *,
+                       empty: Empty = "nan", threads: int | None = None
+                       ) -> NDArray[np.float32] | pandas.Series | pandas.DataFrame:
     """The cycle: a one-pole high-pass of the bar-to-bar price change whose coefficient
     follows each bar's period, smoothed over four bars. Constant prices give 0.
 
@@ -108,7 +112,9 @@ def tessaryn(prices: pandas.Series, period: Period, *, empty: Empty = "nan",
 @overload
 def tessaryn(prices: ArrayLike, period: Period, *, empty: Empty = "nan",
              threads: int | None = None) -> NDArray[np.float32]: ...
-def tessaryn(prices, period, *, empty="nan", threads=None):
+def tessaryn(prices: ArrayLike | pandas.Series | pandas.DataFrame, period: FramePeriod, *,
+             empty: Empty = "nan", threads: int | None = None
+             ) -> NDArray[np.float32] | pandas.Series | pandas.DataFrame:
     """Trend plus cycle in one pass (itrend + cyclical_component, rounded once).
 
     Arguments and result as for tessaryn.itrend: prices oldest bar first (a 1-D
@@ -133,7 +139,9 @@ def indicators(prices: pandas.Series, period: Period, *, empty: Empty = "nan",
 @overload
 def indicators(prices: ArrayLike, period: Period, *, empty: Empty = "nan",
                threads: int | None = None) -> dict[str, NDArray[np.float32]]: ...
-def indicators(prices, period, *, empty="nan", threads=None):
+def indicators(prices: ArrayLike | pandas.Series | pandas.DataFrame, period: FramePeriod, *,
+               empty: Empty = "nan", threads: int | None = None
+               ) -> dict[str, NDArray[np.float32]] | pandas.DataFrame:
     """All three indicators at once, from one reading of the prices: trend (itrend),
     cycle (cyclical_component) and model (tessaryn), with the same bits as the three
     calls.
