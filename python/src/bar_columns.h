@@ -39,6 +39,16 @@ struct BarColumns {
     return reinterpret_cast<const float*>(first + column * column_step);
   }
 
+  // Column `column` as contiguous float32: where it lies when InPlace(), else converted
+  // into `buffer` (bars floats).
+  const float* Read(std::ptrdiff_t column, float* buffer) const {
+    if (InPlace()) {
+      return Column(column);
+    }
+    Convert(column, 1, buffer);
+    return buffer;
+  }
+
   // Columns first_column .. first_column + count - 1 rounded to float32 exactly as numpy's
   // astype(float32) rounds them, one after another in `out` (count * bars floats). Columns
   // lying side by side in memory are read together, so that their rows are read once.

@@ -91,13 +91,8 @@ void Compute(const Computation& c, int threads) {
   FloatBuffer shared_copy;
   const float* shared_periods = nullptr;
   if (c.periods != nullptr && c.periods->columns == 1) {
-    if (c.periods->InPlace()) {
-      shared_periods = c.periods->Column(0);
-    } else {
-      shared_copy.resize(bars);
-      c.periods->Convert(0, 1, shared_copy.data());
-      shared_periods = shared_copy.data();
-    }
+    shared_copy.resize(c.periods->InPlace() ? 0 : bars);
+    shared_periods = c.periods->Read(0, shared_copy.data());
   }
 
   const bool copy_prices = !c.prices.InPlace();

@@ -1,7 +1,11 @@
-// Checks the array arguments of the package's calls and views them as bar columns.
+// Checks the arguments of the package's calls, and views arrays as bar columns. Errors are
+// ValueError or TypeError naming the argument.
 #pragma once
 
 #include <pybind11/numpy.h>
+
+#include <optional>
+#include <string>
 
 #include "bar_columns.h"
 
@@ -16,6 +20,16 @@ namespace tessaryn::python {
 // more bars than a call takes (2^31 - 1).
 BarColumns ViewArgument(const pybind11::array& array, const char* name, int dims,
                         pybind11::object& keep);
+
+// `argument` (the argument `name`) as a numpy array; TypeError if it is none.
+pybind11::array AsArray(pybind11::handle argument, const char* name);
+
+// A period given as one number (a float, an int but not a bool, a 0-D real array), if it
+// is one; an int beyond every double gives an infinity of its sign.
+std::optional<double> FixedPeriod(pybind11::handle period);
+
+// Whether empty="nan" (NaN on bars not computed) rather than empty="marker".
+bool NanForEmpty(pybind11::handle empty);
 
 // "(3, 4)": an array's shape as Python prints it, for messages.
 std::string ShapeText(const pybind11::array& array);

@@ -1,6 +1,7 @@
-#include "array_arguments.h"
+#include "arguments.h"
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -123,6 +124,53 @@ BarColumns ViewArgument(const py::array& array, const char* name, int dims, py::
   view.columns = dims == 2 ? viewed.shape(1) : 1;
   view.column_step = dims == 2 ? viewed.strides(1) : 0;
   return view;
+}
+
+py::array AsArray(py::handle argument, const char* name) {
+  if (!py::isinstance<py::array>(argument)) {
+    throw py::type_error(std::string(name) + ": expected a numpy array, got " +
+                         std::string(py::str(py::type::handle_of(argument))));
+  }
+  return py::reinterpret_borrow<py::array>(argument);
+}
+
+bool NanForEmpty(py::handle empty) {
+  if (PyUnicode_Check(empty.ptr())) {
+    if (PyUnicode_CompareWithASCIIString(empty.ptr(), "nan") == 0) {
+      return true;
+    }
+    if (PyUnicode_CompareWithASCIIString(empty.ptr(), "marker") == 0) {
+      return false;
+    }
+  }
+  throw py::value_error("empty: expected 'nan' or 'marker', got " + std::string(py::repr(empty)));
+}
+
+std::optional<double> FixedPeriod(py::handle period) {
+  PyObject* object = period.ptr();
+  if (PyFloat_Check(object)) {
+    return PyFloat_AS_DOUBLE(object);
+  }
+  if (PyLong_Check(object) && !PyBool_Check(object)) {
+    const double value = PyLong_AsDouble(object);
+    if (value == -1.0 && PyErr_Occurred()) {
+      // Beyond any double, so beyond every period the routines compute.
+      PyErr_Clear();
+      return period < py::int_(0) ? -HUGE_VAL : HUGE_VAL;
+    }
+    return value;
+  }
+  if (py::isinstance<py::array>(period) && py::reinterpret_borrow<py::array>(period).ndim() == 0) {
+    const char kind = py::reinterpret_borrow<py::array>(period).dtype().kind();
+    if (kind == 'f' || kind == 'i' || kind == 'u') {
+      const double value = PyFloat_AsDouble(object);
+      if (value == -1.0 && PyErr_Occurred()) {
+        throw py::error_already_set();
+      }
+      return value;
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace tessaryn::python
