@@ -25,9 +25,9 @@ INDICATOR_ROUTINES = {"trend": "ITrend", "cycle": "CyclicalComponent", "model": 
 # The 2^31-bar cases have no memory behind them: should a change ever copy one, the test
 # fails with a MemoryError instead of filling a machine others share.
 _ADDRESS_SPACE = 6 << 30
-if resource.getrlimit(resource.RLIMIT_AS)[0] in (resource.RLIM_INFINITY,) or \
-        resource.getrlimit(resource.RLIMIT_AS)[0] > _ADDRESS_SPACE:
-    resource.setrlimit(resource.RLIMIT_AS, (_ADDRESS_SPACE, resource.getrlimit(resource.RLIMIT_AS)[1]))
+_soft, _hard = resource.getrlimit(resource.RLIMIT_AS)
+if _soft == resource.RLIM_INFINITY or _soft > _ADDRESS_SPACE:
+    resource.setrlimit(resource.RLIMIT_AS, (_ADDRESS_SPACE, _hard))
 
 
 @pytest.fixture(scope="session")
