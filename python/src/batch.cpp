@@ -109,6 +109,8 @@ PyObject* Series(PyObject*, PyObject* const* arguments, Py_ssize_t count) {
     error.set_error();
   } catch (const std::bad_alloc&) {
     PyErr_NoMemory();
+  } catch (const std::exception& error) {
+    PyErr_SetString(PyExc_RuntimeError, error.what());
   }
   return nullptr;
 }
@@ -121,8 +123,11 @@ PyMethodDef series_definition = {
 }  // namespace
 
 void BindBatch(py::module_& module) {
-  module.add_object("series", py::reinterpret_steal<py::object>(PyCFunction_NewEx(
-                                  &series_definition, nullptr, module.attr("__name__").ptr())));
+  PyObject* series = PyCFunction_NewEx(&series_definition, nullptr, module.attr("__name__").ptr());
+  if (series == nullptr) {
+    throw py::error_already_set();
+  }
+  module.add_object("series", py::reinterpret_steal<py::object>(series));
 
   module.def(
       "series_all",
