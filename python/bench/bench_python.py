@@ -67,7 +67,7 @@ def call_overhead(library, bars=1000):
              lambda: routine(addresses[0], addresses[1], 0, addresses[2]),
              lambda: function(prices, periods),
              lambda: function(prices, 14)],
-            repeats=40, number=500)
+            repeats=400, number=50)
         c_time = c_full - c_none
         worst = max(worst, with_array - c_time, with_number - c_time)
         print(f"{name:<18} {c_time * 1e6:7.2f} {with_array * 1e6:14.2f} "
