@@ -1,0 +1,47 @@
+# Runs one of the package's checks with Debian's interpreter, or says why it is skipped.
+# -DCHECK=pytest|install -DPYTHON=<interpreter> -DSOURCE_DIR=<repository>
+# -DPACKAGE_DIR=<build>/python -DLIBRARY=<libtessaryn.so> -DLIBRARY_BUILD=<library_build.json>
+# [-DSKIP_REASON=<why the package was not built>]
+# pytest: the suite in python/tests against the build tree's package.
+# install: the README's pip install into a new virtual environment (install_check.py).
+# Missing packages skip the check unless TESSARYN_REQUIRE_PYTHON_TESTS is set (CI sets it).
+function(skip reason)
+  if(DEFINED ENV{TESSARYN_REQUIRE_PYTHON_TESTS})
+    message(FATAL_ERROR "python ${CHECK}: ${reason}")
+  endif()
+  message("SKIPPED: ${reason}")
+endfunction()
+
+if(SKIP_REASON)
+  skip("${SKIP_REASON}")
+  return()
+endif()
+
+if(CHECK STREQUAL "pytest")
+  set(modules "numpy, pytest")
+  set(packages "python3-numpy python3-pytest")
+else()
+  set(modules "numpy, ensurepip, setuptools, wheel, pybind11")
+  set(packages "python3-numpy python3-venv python3-pip python3-setuptools python3-wheel python3-pybind11")
+endif()
+execute_process(COMMAND ${PYTHON} -c "import ${modules}"
+  RESULT_VARIABLE missing OUTPUT_QUIET ERROR_QUIET)
+if(missing)
+  skip("the Python ${CHECK} check needs ${packages}")
+  return()
+endif()
+
+set(ENV{PYTHONDONTWRITEBYTECODE} 1)
+if(CHECK STREQUAL "pytest")
+  set(ENV{PYTHONPATH} ${PACKAGE_DIR})
+  set(ENV{TESSARYN_LIBRARY} ${LIBRARY})
+  set(ENV{TESSARYN_LIBRARY_BUILD} ${LIBRARY_BUILD})
+  set(command ${PYTHON} -m pytest -q -p no:cacheprovider ${SOURCE_DIR}/python/tests)
+else()
+  set(command ${PYTHON} ${SOURCE_DIR}/python/tests/install_check.py ${SOURCE_DIR}
+              ${PACKAGE_DIR}/install_check ${LIBRARY})
+endif()
+execute_process(COMMAND ${command} WORKING_DIRECTORY ${PACKAGE_DIR} RESULT_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "python ${CHECK}: failed")
+endif()
