@@ -35,6 +35,12 @@ constexpr Ratio kRatios[] = {
     {"ITrend drifting / ITrend P14 (1e7)", "ITrend/10000000/-1", "ITrend/10000000/14", 0.5},
     {"ITrend drifting / ITrend P200 (1e6)", "ITrend/1000000/-1", "ITrend/1000000/200", 0.5},
     {"ITrend P14 / memory streaming (1e6)", "ITrend/1000000/14", "StreamAdd/1000000", 0.0},
+    // Streams: speeds in bars per second, so "at most 4x the time" is "at least 1/4 the speed".
+    {"stream Push P14 / Tessaryn P14 (1e6)", "StreamPush/14", "Tessaryn/1000000/14", 0.25},
+    {"stream Push P10000 / stream Push P14", "StreamPush/10000", "StreamPush/14", 1.0 / 1.2},
+    {"stream Revise P14 / stream Push P14", "StreamRevise/14", "StreamPush/14", 0.5},
+    {"stream Revise P10000 / stream Push P10000", "StreamRevise/10000", "StreamPush/10000", 0.5},
+    {"stream PushMany / three routines (1e6)", "StreamPushMany", "ThreeRoutines", 1.0 / 1.2},
 };
 
 }  // namespace
