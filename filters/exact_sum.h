@@ -23,7 +23,7 @@ namespace tessaryn {
 // pattern's top bits).
 class ExponentSpan {
  public:
-  // Takes in prices[first .. last].
+  // Takes in prices[first .. last], or one value.
   void Add(const float* prices, std::int32_t first, std::int32_t last) noexcept {
     std::int32_t largest = largest_;
     std::int32_t smallest = smallest_;
@@ -55,14 +55,18 @@ class ExponentSpan {
       }
     }
 #endif
-    for (; k < count; ++k) {
-      const std::int32_t magnitude = std::bit_cast<std::int32_t>(values[k]) & 0x7FFFFFFF;
-      largest = magnitude > largest ? magnitude : largest;
-      const std::int32_t nonzero = magnitude == 0 ? 0x7FFFFFFF : magnitude;  // zeros take no part
-      smallest = nonzero < smallest ? nonzero : smallest;
-    }
     largest_ = largest;
     smallest_ = smallest;
+    for (; k < count; ++k) {
+      Add(values[k]);
+    }
+  }
+
+  void Add(float value) noexcept {
+    const std::int32_t magnitude = std::bit_cast<std::int32_t>(value) & 0x7FFFFFFF;
+    largest_ = magnitude > largest_ ? magnitude : largest_;
+    const std::int32_t nonzero = magnitude == 0 ? 0x7FFFFFFF : magnitude;  // zeros take no part
+    smallest_ = nonzero < smallest_ ? nonzero : smallest_;
   }
 
   // True when every signed sum of at most `terms` of the values taken in is exact in double
@@ -94,7 +98,10 @@ class ExactSums {
   bool Confirm(const float* prices, std::int32_t first, std::int32_t last,
                std::int64_t terms) noexcept {
     if (seenFirst_ <= first && seenLast_ >= first - 1) {
-      if (last > seenLast_) {
+      if (last == seenLast_ + 1) {  // a stream's next price
+        seen_.Add(prices[last]);
+        seenLast_ = last;
+      } else if (last > seenLast_) {
         seen_.Add(prices, seenLast_ + 1, last);
         seenLast_ = last;
       }

@@ -34,9 +34,8 @@ StreamEngine::~StreamEngine() {
 
 // A bar the routines would compute (period up to its index) with a period above the bound
 // would need prices the stream no longer has.
-bool StreamEngine::Refuses(float period, std::int64_t bar) const noexcept {
-  const std::int32_t rounded = RoundPeriod(period);
-  return bound_ > 0 && rounded > bound_ && Computed(bar, rounded);
+bool StreamEngine::Refuses(std::int32_t period, std::int64_t bar) const noexcept {
+  return bound_ > 0 && period > bound_ && Computed(bar, period);
 }
 
 // Room for `bars` more places: a bounded buffer lets its oldest prices go first; a buffer
@@ -75,14 +74,14 @@ void StreamEngine::Rebase(std::int32_t shift) noexcept {
 }
 
 // The newest bar's values, its price already in place. Each step does as the bar loop does
-// for a bar on its own: the trend first confirms how its sum may be formed.
+// for a bar on its own: the trend first confirms how its sum may be formed (PlanBar, its
+// Plan for a lone bar).
 StreamValues StreamEngine::Compute(std::int32_t place, std::int64_t bar,
                                    std::int32_t period) noexcept {
   if (!Computed(bar, period)) {
     return {EmptyValue, EmptyValue, EmptyValue};
   }
-  const Chunk one{place, 1, &period, true, true};
-  step_.trend.Plan(state_.trend, one);
+  step_.trend.PlanBar(state_.trend, place, period);
   const auto inputs = step_.Record(state_, place, period);
   const auto index = static_cast<std::int32_t>(std::min<std::int64_t>(bar, 3));
   const double trend = step_.trend.Value(state_.trend, inputs.trend, index);
@@ -99,7 +98,8 @@ void StreamEngine::Append(float price) noexcept {
 }
 
 StreamStatus StreamEngine::Push(float price, float period, StreamValues& values) noexcept {
-  if (Refuses(period, size_)) {
+  const std::int32_t rounded = RoundPeriod(period);
+  if (Refuses(rounded, size_)) {
     return StreamStatus::PeriodAboveBound;
   }
   const StreamStatus room = MakeRoom(1);
@@ -107,7 +107,7 @@ StreamStatus StreamEngine::Push(float price, float period, StreamValues& values)
     return room;
   }
   Append(price);
-  values = Compute(used_, size_, RoundPeriod(period));
+  values = Compute(used_, size_, rounded);
   ++used_;
   ++size_;
   return StreamStatus::Ok;
@@ -117,13 +117,14 @@ StreamStatus StreamEngine::Revise(float price, float period, StreamValues& value
   if (size_ == 0) {
     return StreamStatus::Empty;
   }
-  if (Refuses(period, size_ - 1)) {
+  const std::int32_t rounded = RoundPeriod(period);
+  if (Refuses(rounded, size_ - 1)) {
     return StreamStatus::PeriodAboveBound;
   }
   state_ = beforeNewest_;
   step_.trend.exact = exactBeforeNewest_;
   prices_[used_ - 1] = price;
-  values = Compute(used_ - 1, size_ - 1, RoundPeriod(period));
+  values = Compute(used_ - 1, size_ - 1, rounded);
   return StreamStatus::Ok;
 }
 
@@ -154,8 +155,17 @@ StreamStatus StreamEngine::PushMany(const float* prices, const float* periods, s
   if (prices == nullptr || periods == nullptr) {
     return StreamStatus::NullArgument;
   }
-  for (std::int32_t k = 0; k < count; ++k) {
-    if (Refuses(periods[k], size_ + k)) {
+  if (bound_ > 0) {  // without branches, so that the scan vectorises
+    std::int32_t refused = 0;
+    // Bar size_ + k is computed when its period is at most size_ + k; no period passes
+    // 2^31 - 1, so the index is clamped there.
+    const auto index = static_cast<std::int32_t>(std::min<std::int64_t>(size_, kMostPlaces));
+    for (std::int32_t k = 0; k < count; ++k) {
+      const std::int32_t period = RoundPeriod(periods[k]);
+      refused |= static_cast<std::int32_t>(period > bound_) &
+                 static_cast<std::int32_t>(period - index <= k);
+    }
+    if (refused != 0) {
       return StreamStatus::PeriodAboveBound;
     }
   }
@@ -169,6 +179,7 @@ StreamStatus StreamEngine::PushMany(const float* prices, const float* periods, s
   // All but the last bar in batches; the last as Push takes it, so that Revise can follow.
   for (std::int32_t done = 0, n = 0; done < count - 1; done += n) {
     MakeRoom(1);  // lets a bounded stream's oldest prices go; room is there already
+    // Batches small enough that the three passes over one find its prices in the cache.
     n = std::min({count - 1 - done, capacity_ - used_, BatchBars});
     std::memcpy(prices_ + used_, prices + done, static_cast<std::size_t>(n) * sizeof(float));
     RunBatch(n, periods + done, at(trend, done), at(cycle, done), at(model, done));

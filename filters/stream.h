@@ -49,7 +49,7 @@ class StreamEngine {
  private:
   using State = TrendPlusCycleStep::State<double>;
 
-  bool Refuses(float period, std::int64_t bar) const noexcept;
+  bool Refuses(std::int32_t period, std::int64_t bar) const noexcept;
   StreamStatus MakeRoom(std::int32_t bars) noexcept;
   void Rebase(std::int32_t shift) noexcept;
   StreamValues Compute(std::int32_t place, std::int64_t bar, std::int32_t period) noexcept;

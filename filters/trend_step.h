@@ -101,8 +101,7 @@ struct TrendStep {
         return Pace::BarByBar;
       }
     }
-    // A window and one more price: the most terms a partial sum on the way holds.
-    carry = exact.Confirm(prices, oldest, last, std::int64_t{longest} + 1);
+    carry = SumsAreExact(oldest, last, longest);
     if (!carry || !steps || !c.full) {
       return Pace::BarByBar;
     }
@@ -120,6 +119,15 @@ struct TrendStep {
       readAhead(j, c.periods[j - 1]);
     }
     return Pace::Drifting;
+  }
+
+  // Plan for a lone bar i, computed, that comes after the carried window (a stream's).
+  void PlanBar(const State<double>& s, std::int32_t i, std::int32_t period) noexcept {
+    const CarriedWindow& w = s.window;
+    const std::int32_t start = i - period + 1;
+    carry = w.period > 0 ? SumsAreExact(std::min(start, w.newest - w.period + 1), i,
+                                        std::max(period, w.period))
+                         : SumsAreExact(start, i, period);
   }
 
   // What the value takes of each bar: its window change, sum and length.
@@ -173,6 +181,13 @@ struct TrendStep {
   template <class V>
   V Value(State<V>& s, const Inputs<V>& in, std::int32_t) const noexcept {
     return TrendValue(s.changes.Advance(in.change), in.sum, in.length);
+  }
+
+ private:
+  // Whether every sum formed from prices[oldest .. last], windows of at most `longest`, is
+  // exact: a window and one more price are the most terms a partial sum on the way holds.
+  bool SumsAreExact(std::int32_t oldest, std::int32_t last, std::int32_t longest) noexcept {
+    return exact.Confirm(prices, oldest, last, std::int64_t{longest} + 1);
   }
 };
 
