@@ -17,6 +17,11 @@ if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
   endif()
 endif()
 
+if(TESSARYN_FUZZ)
+  # Coverage for the fuzzer in every object, the library's included.
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 if(TESSARYN_SANITIZE)
   set(tessaryn_sanitizers -fsanitize=address,undefined -fno-sanitize-recover=all
       -fno-omit-frame-pointer)
