@@ -17,6 +17,12 @@ if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
   endif()
 endif()
 
+if(TESSARYN_SANITIZE_THREADS)
+  # Every target, the library included, so a race inside it is caught.
+  add_compile_options(-fsanitize=thread)
+  add_link_options(-fsanitize=thread)
+endif()
+
 if(TESSARYN_FUZZ)
   # Coverage for the fuzzer in every object, the library's included.
   add_compile_options(-fsanitize=fuzzer-no-link)

@@ -250,9 +250,16 @@ TEST(Stream, DistinctStreamsOnDistinctThreads) {
   std::vector<std::thread> threads;
   for (std::size_t t = 0; t < mismatches.size(); ++t) {
     threads.emplace_back([&, t] {
-      Stream stream(t % 2 ? 100 : 0);
+      // Three streams a thread, used in turn: bounded and not, pushed and appended in bulk.
+      Stream streams[] = {Stream(t % 2 ? 100 : 0), Stream(150), Stream()};
+      std::vector<float> bulk(3000);
+      streams[2].PushMany(s.prices.data(), s.periods.data(), 3000, nullptr, nullptr, bulk.data());
+      for (std::size_t i = 0; i < 3000; ++i)
+        mismatches[t] += !Same(bulk[i], want.model[i]);
       for (std::size_t i = 0; i < s.prices.size(); ++i)
-        mismatches[t] += !SameBar(stream.Push(s.prices[i], s.periods[i]), want, i);
+        for (std::size_t k = 0; k < 3; ++k)
+          if (k < 2 || i >= 3000)
+            mismatches[t] += !SameBar(streams[k].Push(s.prices[i], s.periods[i]), want, i);
     });
   }
   for (std::thread& thread : threads)
