@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "filters/filters.h"
@@ -13,8 +14,13 @@ namespace tessaryn::test {
 
 enum class Plain { Trend, Cycle, Model };
 
-inline std::vector<float> RunPlain(Plain which, const std::vector<float>& prices,
-                                   const std::vector<float>& periods) {
+// The three filters' outputs, indexed by Plain.
+struct PlainOutputs {
+  std::vector<float> of[3];
+};
+
+inline PlainOutputs RunPlainAll(const std::vector<float>& prices,
+                                const std::vector<float>& periods) {
   const auto smooth = [](const double h[4]) {
     return (((2.0 * h[1] + h[0]) + 2.0 * h[2]) + h[3]) / 6.0;
   };
@@ -25,12 +31,14 @@ inline std::vector<float> RunPlain(Plain which, const std::vector<float>& prices
   };
   double changes[4] = {};
   double highPass[4] = {};
-  std::vector<float> out(prices.size());
+  PlainOutputs out{{std::vector<float>(prices.size()), std::vector<float>(prices.size()),
+                    std::vector<float>(prices.size())}};
   const auto price = [&](std::int64_t k) { return static_cast<double>(prices[k]); };
   for (std::int64_t i = 0; i < static_cast<std::int64_t>(prices.size()); ++i) {
     const std::int32_t period = RoundPeriod(periods[i]);
     if (period < 1 || period > i) {
-      out[i] = EmptyValue;
+      for (std::vector<float>& o : out.of)
+        o[i] = EmptyValue;
       continue;
     }
     advance(changes);
@@ -48,12 +56,16 @@ inline std::vector<float> RunPlain(Plain which, const std::vector<float>& prices
     highPass[0] = 0.5 * (1.0 + alpha) * change + alpha * highPass[1];
     const double cycle = i < 3 ? change : smooth(highPass);
 
-    const double value = which == Plain::Trend   ? trend
-                         : which == Plain::Cycle ? cycle
-                                                 : cycle + trend;
-    out[i] = static_cast<float>(value);
+    out.of[static_cast<int>(Plain::Trend)][i] = static_cast<float>(trend);
+    out.of[static_cast<int>(Plain::Cycle)][i] = static_cast<float>(cycle);
+    out.of[static_cast<int>(Plain::Model)][i] = static_cast<float>(cycle + trend);
   }
   return out;
+}
+
+inline std::vector<float> RunPlain(Plain which, const std::vector<float>& prices,
+                                   const std::vector<float>& periods) {
+  return std::move(RunPlainAll(prices, periods).of[static_cast<int>(which)]);
 }
 
 }  // namespace tessaryn::test
