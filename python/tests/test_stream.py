@@ -20,6 +20,10 @@ from conftest import (
 )
 
 KINDS = series_kinds()
+# Long enough for a bounded stream's buffer to fill, bar by bar, and let its oldest prices go.
+_long = np.random.default_rng(77)
+LIVE_KINDS = KINDS + [("long walk, periods up to 20", walk(_long, 9_000),
+                       drifting_periods(_long, 9_000, 20))]
 NAMES = list(INDICATOR_ROUTINES)  # trend, cycle, model
 
 
@@ -90,7 +94,7 @@ def live_script(rng, prices, periods):
 
 @pytest.mark.parametrize("empty", ["nan", "marker"])
 @pytest.mark.parametrize("bounded", [False, True], ids=["unbounded", "tight bound"])
-@pytest.mark.parametrize("kind", KINDS, ids=[kind[0] for kind in KINDS])
+@pytest.mark.parametrize("kind", LIVE_KINDS, ids=[kind[0] for kind in LIVE_KINDS])
 def test_bar_by_bar_with_revisions_equals_the_routines(reference, c_library, kind, bounded,
                                                        empty):
     name, prices, periods = kind
