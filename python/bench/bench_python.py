@@ -5,6 +5,9 @@
    removes ctypes' own cost. Target: the package costs at most 2 us more than the C call.
 2. A DataFrame of 500 columns x 10^5 bars on every core against one thread (float32 and
    float64 columns). Target on 2 cores: at least 1.7x the speed of one thread.
+3. Streams: Stream.push and revise per bar, and push_many of 1,000 bars, against the C
+   stream's own time, which is a ctypes call on a stream less the same call on NULL (it
+   returns at once). No target; the cost a Python loop pays per bar.
 
     PYTHONPATH=build/release/python /usr/bin/python3 python/bench/bench_python.py \
         build/release/libtessaryn.so
@@ -95,12 +98,82 @@ def frame_speedup(columns=500, bars=100_000):
         del frame
 
 
+def _declare_stream(library):
+    pointer, number = ctypes.c_void_p, ctypes.c_float
+    library.TessarynStreamCreate.argtypes = [ctypes.c_int32]
+    library.TessarynStreamCreate.restype = pointer
+    library.TessarynStreamDestroy.argtypes = [pointer]
+    for name in ("TessarynStreamPush", "TessarynStreamRevise"):
+        getattr(library, name).argtypes = [pointer, number, number, pointer]
+    library.TessarynStreamPushMany.argtypes = [pointer] * 3 + [ctypes.c_int32] + [pointer] * 3
+
+
+def stream_costs(library, bars=1000, longest_period=100):
+    """Per bar for push and revise (a Python loop over `bars` prices), per call for
+    push_many of `bars` bars; bounded streams, so that memory stays flat however long."""
+    _declare_stream(library)
+    rng = np.random.default_rng(13)
+    prices = random_walk(rng, bars)
+    periods = np.full(bars, 14.0, dtype=np.float32)
+    outputs = np.empty((3, bars), dtype=np.float32)
+    price_list = prices.tolist()
+    c_stream = library.TessarynStreamCreate(longest_period)
+    stream = tessaryn.Stream(longest_period)
+    out = (ctypes.c_float * 3)()
+    stream.push_many(prices, periods)
+    library.TessarynStreamPushMany(c_stream, prices.ctypes.data, periods.ctypes.data, bars,
+                                   *(row.ctypes.data for row in outputs))
+
+    def c_loop(call, target):
+        def run():
+            for price in price_list:
+                call(target, price, 14.0, out)
+        return run
+
+    def python_loop(call):
+        def run():
+            for price in price_list:
+                call(price, 14.0)
+        return run
+
+    def c_many(target):
+        return lambda: library.TessarynStreamPushMany(
+            target, prices.ctypes.data, periods.ctypes.data, bars,
+            *(row.ctypes.data for row in outputs))
+
+    print(f"streams, longest_period {longest_period}, period 14 (best of alternating runs, ns "
+          f"per bar; push_many: us per call of {bars} bars):")
+    print(f"{'call':<26} {'C':>8} {'Python':>8} {'overhead':>9}")
+    rows = [
+        ("push", c_loop(library.TessarynStreamPush, c_stream),
+         c_loop(library.TessarynStreamPush, None), python_loop(stream.push), bars, 1e9),
+        ("revise", c_loop(library.TessarynStreamRevise, c_stream),
+         c_loop(library.TessarynStreamRevise, None), python_loop(stream.revise), bars, 1e9),
+        ("push_many, periods array", c_many(c_stream), c_many(None),
+         lambda: stream.push_many(prices, periods), 1, 1e6),
+        ("push_many, one period", c_many(c_stream), c_many(None),
+         lambda: stream.push_many(prices, 14), 1, 1e6),
+    ]
+    for name, c_call, c_null, python_call, per, unit in rows:
+        c_full, c_none, python = best_per_call([c_call, c_null, python_call], repeats=100,
+                                               number=3)
+        c_time = (c_full - c_none) / per
+        python /= per
+        print(f"{name:<26} {c_time * unit:8.2f} {python * unit:8.2f} "
+              f"{(python - c_time) * unit:9.2f}")
+    library.TessarynStreamDestroy(c_stream)
+    print()
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("library", help="path of libtessaryn.so")
-    parser.add_argument("--skip-frame", action="store_true", help="only the call overhead")
+    parser.add_argument("--skip-frame", action="store_true",
+                        help="only the call overhead and the streams")
     arguments = parser.parse_args()
-    call_overhead(ctypes.CDLL(arguments.library))
+    library = ctypes.CDLL(arguments.library)
+    call_overhead(library)
+    stream_costs(library)
     if not arguments.skip_frame:
         frame_speedup()
 

@@ -75,6 +75,21 @@ std::optional<Element> DirectElement(const py::array& array) {
   return std::nullopt;
 }
 
+// An int (not a bool) as a double; one beyond any double, so beyond every period the routines
+// compute and every float32 price, as an infinity of its sign.
+double IntAsDouble(py::handle integer) {
+  const double value = PyLong_AsDouble(integer.ptr());
+  if (value == -1.0 && PyErr_Occurred()) {
+    PyErr_Clear();
+    return integer < py::int_(0) ? -HUGE_VAL : HUGE_VAL;
+  }
+  return value;
+}
+
+[[noreturn]] void NotOneNumber(const char* name, const std::string& got) {
+  throw py::type_error(std::string(name) + ": expected one real number, got " + got);
+}
+
 void Check(const py::array& array, const char* name, int dims) {
   if (!RealKind(array.dtype().kind())) {
     throw py::type_error(std::string(name) + ": expected real numbers, got dtype " +
@@ -152,13 +167,7 @@ std::optional<double> FixedPeriod(py::handle period) {
     return PyFloat_AS_DOUBLE(object);
   }
   if (PyLong_Check(object) && !PyBool_Check(object)) {
-    const double value = PyLong_AsDouble(object);
-    if (value == -1.0 && PyErr_Occurred()) {
-      // Beyond any double, so beyond every period the routines compute.
-      PyErr_Clear();
-      return period < py::int_(0) ? -HUGE_VAL : HUGE_VAL;
-    }
-    return value;
+    return IntAsDouble(period);
   }
   if (py::isinstance<py::array>(period) && py::reinterpret_borrow<py::array>(period).ndim() == 0) {
     const char kind = py::reinterpret_borrow<py::array>(period).dtype().kind();
@@ -171,6 +180,41 @@ std::optional<double> FixedPeriod(py::handle period) {
     }
   }
   return std::nullopt;
+}
+
+double RealNumber(py::handle value, const char* name) {
+  PyObject* object = value.ptr();
+  if (PyFloat_Check(object)) {
+    return PyFloat_AS_DOUBLE(object);
+  }
+  if (PyLong_Check(object) && !PyBool_Check(object)) {
+    return IntAsDouble(value);
+  }
+  const std::string type = py::str(py::type::handle_of(value).attr("__name__"));
+  const std::string a_type = (type.find_first_of("aeiou") == 0 ? "an " : "a ") + type;
+  if (PyBool_Check(object) || PyComplex_Check(object) || PyUnicode_Check(object) ||
+      PyBytes_Check(object)) {
+    NotOneNumber(name, std::string(py::repr(value)));
+  }
+  // numpy's scalars and arrays, and pandas' objects: no axes and a real element type.
+  if (py::hasattr(value, "dtype")) {
+    if (py::hasattr(value, "ndim") && value.attr("ndim").cast<py::ssize_t>() != 0) {
+      NotOneNumber(name, a_type + " of shape " + std::string(py::str(value.attr("shape"))));
+    }
+    const py::object dtype = value.attr("dtype");
+    const std::string kind = py::str(py::getattr(dtype, "kind", py::str("?")));
+    if (kind.size() != 1 || !RealKind(kind[0])) {
+      NotOneNumber(name, std::string(py::repr(value)) + " of dtype " + std::string(py::str(dtype)));
+    }
+  } else if (PySequence_Check(object)) {
+    NotOneNumber(name, a_type);
+  }
+  const double number = PyFloat_AsDouble(object);
+  if (number == -1.0 && PyErr_Occurred()) {
+    PyErr_Clear();
+    NotOneNumber(name, std::string(py::repr(value)));
+  }
+  return number;
 }
 
 }  // namespace tessaryn::python

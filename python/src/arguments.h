@@ -28,6 +28,12 @@ pybind11::array AsArray(pybind11::handle argument, const char* name);
 // is one; an int beyond every double gives an infinity of its sign.
 std::optional<double> FixedPeriod(pybind11::handle period);
 
+// The argument `name`, one real number: a float, an int (not a bool; one beyond every double
+// gives an infinity of its sign), a real numpy scalar or 0-D array, or another object float()
+// takes (a Fraction, a Decimal). TypeError naming the argument for anything else: a bool,
+// text, a complex number, an array, Series or list of numbers.
+double RealNumber(pybind11::handle value, const char* name);
+
 // Whether empty="nan" (NaN on bars not computed) rather than empty="marker".
 bool NanForEmpty(pybind11::handle empty);
 

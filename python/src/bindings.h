@@ -10,4 +10,7 @@ namespace tessaryn::python {
 // series, series_all and columns: the batch routines over arrays (batch.cpp).
 void BindBatch(pybind11::module_& module);
 
+// Stream and BarValues: the library's C stream, bar by bar (stream.cpp).
+void BindStream(pybind11::module_& module);
+
 }  // namespace tessaryn::python

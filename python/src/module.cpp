@@ -15,4 +15,5 @@ PYBIND11_MODULE(_core, module) {
   module.attr("__version__") = TESSARYN_VERSION;
   module.attr("EMPTY_BITS") = tessaryn::python::kEmptyBits;
   tessaryn::python::BindBatch(module);
+  tessaryn::python::BindStream(module);
 }

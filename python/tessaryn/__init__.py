@@ -9,7 +9,7 @@ takes them, and the results are its float32 bits: the package calls the same cod
 that are not computed (the warm-up of a constant period P is the first P bars) hold NaN,
 or with empty="marker" the library's marker tessaryn.EMPTY, 3.4E+38 as float32 (bits
 0x7F7FC99E). A DataFrame's columns are computed on every core (threads=), with the same
-bits as on one.
+bits as on one. tessaryn.Stream gives the same values bar by bar, for live series.
 """
 
 import numpy as _np
@@ -17,8 +17,10 @@ import numpy as _np
 from ._batch import cyclical_component, indicators, itrend, tessaryn
 from ._core import EMPTY_BITS as _EMPTY_BITS
 from ._core import __version__
+from ._stream import BarValues, Stream
 
 #: The marker on bars that are not computed, with empty="marker": 3.4E+38 as float32.
 EMPTY: _np.float32 = _np.array(_EMPTY_BITS, dtype=_np.uint32).view(_np.float32)[()]
 
-__all__ = ["EMPTY", "cyclical_component", "indicators", "itrend", "tessaryn", "__version__"]
+__all__ = ["EMPTY", "BarValues", "Stream", "cyclical_component", "indicators", "itrend",
+           "tessaryn", "__version__"]

@@ -32,6 +32,13 @@ values = {"prices": prices, "periods": periods}
 for name in ("itrend", "cyclical_component", "tessaryn"):
     values[name] = getattr(tessaryn, name)(prices, periods, empty="marker")
     values[name + "_float64"] = getattr(tessaryn, name)(prices.astype(np.float64), 14)
+# The stream's C code is in the installed package too: a history, then a bar revised.
+stream = tessaryn.Stream(200, empty="marker")
+history = stream.push_many(prices[:-1], periods[:-1])
+stream.push(prices[-1] * 2, periods[-1])
+last = stream.revise(prices[-1], periods[-1])
+for name, field in zip(("itrend", "cyclical_component", "tessaryn"), history._fields):
+    values[name + "_stream"] = np.append(getattr(history, field), np.float32(getattr(last, field)))
 np.savez(sys.argv[1], **values)
 """
 
@@ -82,6 +89,7 @@ def main(root, work, library_path):
             name: reference(library, routine, values["prices"], values["periods"]),
             name + "_float64": reference(library, routine, values["prices"], 14),
         }
+        expected[name + "_stream"] = expected[name]
         for key, bits in expected.items():
             got = values[key]
             if name + "_float64" == key:
