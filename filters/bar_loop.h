@@ -34,6 +34,7 @@
 // may double as the output array.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -211,8 +212,10 @@ void BarLoop(Step& step, typename Step::template State<double>& state, std::int3
       const std::int32_t period = RoundPeriod(chunkPeriods[0]);
       for (int j = 0; j < n; ++j) {
         rounded[j] = period;
-        computed += static_cast<int>(Chunk::Computed(bar + j, period));
       }
+      // Bars from the period's index on are computed.
+      const std::int64_t before = std::int64_t{period} - bar;  // bars of the chunk before that
+      computed = period < 1 ? 0 : n - static_cast<int>(std::clamp<std::int64_t>(before, 0, n));
     } else {
       for (int j = 0; j < n; ++j) {
         rounded[j] = RoundPeriod(chunkPeriods[j]);
