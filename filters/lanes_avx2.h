@@ -27,7 +27,10 @@ struct Double4 {
     return {_mm256_set_pd(f(3), f(2), f(1), f(0))};
   }
   TESSARYN_AVX2_INLINE friend void StoreRounded(Double4 value, float* to) noexcept {
-    _mm_storeu_ps(to, _mm256_cvtpd_ps(value.v));
+    // Stored as four floats, not through the intrinsic (whose type may alias anything), so
+    // that the compiler knows the store leaves the steps' own pointers and state alone.
+    using Floats = float __attribute__((vector_size(16), aligned(4)));
+    *reinterpret_cast<Floats*>(to) = reinterpret_cast<Floats>(_mm256_cvtpd_ps(value.v));
   }
 
   TESSARYN_AVX2_INLINE friend Double4 operator+(Double4 a, Double4 b) noexcept {
