@@ -17,8 +17,16 @@ std::int32_t Code(tessaryn::StreamStatus status) {
   return static_cast<std::int32_t>(status);
 }
 
-std::int32_t Give(tessaryn::StreamStatus status, const tessaryn::StreamValues& values,
-                  float out[3]) {
+// Push or Revise: the bar's values into out on success, out untouched on failure.
+using BarCall = tessaryn::StreamStatus (tessaryn::StreamEngine::*)(float, float,
+                                                                   tessaryn::StreamValues&);
+
+std::int32_t OneBar(TessarynStream* stream, BarCall call, float price, float period, float out[3]) {
+  if (stream == nullptr || out == nullptr) {
+    return Code(tessaryn::StreamStatus::NullArgument);
+  }
+  tessaryn::StreamValues values{};
+  const tessaryn::StreamStatus status = (stream->engine.*call)(price, period, values);
   if (status == tessaryn::StreamStatus::Ok) {
     out[0] = values.trend;
     out[1] = values.cycle;
@@ -49,20 +57,12 @@ TESSARYN_API void TessarynStreamDestroy(TessarynStream* stream) {
 
 TESSARYN_API int32_t TessarynStreamPush(TessarynStream* stream, float price, float period,
                                         float out[3]) {
-  if (stream == nullptr || out == nullptr) {
-    return Code(tessaryn::StreamStatus::NullArgument);
-  }
-  tessaryn::StreamValues values{};
-  return Give(stream->engine.Push(price, period, values), values, out);
+  return OneBar(stream, &tessaryn::StreamEngine::Push, price, period, out);
 }
 
 TESSARYN_API int32_t TessarynStreamRevise(TessarynStream* stream, float price, float period,
                                           float out[3]) {
-  if (stream == nullptr || out == nullptr) {
-    return Code(tessaryn::StreamStatus::NullArgument);
-  }
-  tessaryn::StreamValues values{};
-  return Give(stream->engine.Revise(price, period, values), values, out);
+  return OneBar(stream, &tessaryn::StreamEngine::Revise, price, period, out);
 }
 
 TESSARYN_API int32_t TessarynStreamPushMany(TessarynStream* stream, const float* prices,

@@ -12,6 +12,7 @@
 #include "arguments.h"
 #include "bindings.h"
 #include "computation.h"
+#include "guarded.h"
 #include "routines.h"
 
 namespace tessaryn::python {
@@ -93,7 +94,7 @@ std::vector<py::array> Run(std::span<const int> routines, py::handle prices_argu
 // 1-D array. Called on every array the package is given, so it is a plain CPython function
 // without pybind11's dispatch around it.
 PyObject* Series(PyObject*, PyObject* const* arguments, Py_ssize_t count) {
-  try {
+  return Guarded([&]() -> PyObject* {
     if (count != 4) {
       throw py::type_error("series() takes 4 arguments: routine, prices, period, empty");
     }
@@ -103,16 +104,7 @@ PyObject* Series(PyObject*, PyObject* const* arguments, Py_ssize_t count) {
     }
     const int routines[] = {static_cast<int>(routine)};
     return Run(routines, arguments[1], arguments[2], arguments[3], 1, 1).front().release().ptr();
-  } catch (py::error_already_set& error) {
-    error.restore();
-  } catch (const py::builtin_exception& error) {
-    error.set_error();
-  } catch (const std::bad_alloc&) {
-    PyErr_NoMemory();
-  } catch (const std::exception& error) {
-    PyErr_SetString(PyExc_RuntimeError, error.what());
-  }
-  return nullptr;
+  });
 }
 
 PyMethodDef series_definition = {

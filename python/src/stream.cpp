@@ -17,6 +17,7 @@
 
 #include "arguments.h"
 #include "bindings.h"
+#include "guarded.h"
 #include "routines.h"
 #include "traced_buffer.h"
 
@@ -42,23 +43,6 @@ StreamObject& StreamOf(PyObject* self) {
 
 // The BarValues type (a collections.namedtuple), made once when the module loads.
 PyTypeObject* bar_values = nullptr;
-
-// Runs `body`, turning a C++ exception into the Python error it stands for (nullptr then).
-template <typename Body>
-PyObject* Guarded(Body&& body) noexcept {
-  try {
-    return body();
-  } catch (py::error_already_set& error) {
-    error.restore();
-  } catch (const py::builtin_exception& error) {
-    error.set_error();
-  } catch (const std::bad_alloc&) {
-    PyErr_NoMemory();
-  } catch (const std::exception& error) {
-    PyErr_SetString(PyExc_RuntimeError, error.what());
-  }
-  return nullptr;
-}
 
 // The arguments of a method taking exactly N, by position or by name, checked as Python's own
 // functions check theirs; false with TypeError set otherwise.

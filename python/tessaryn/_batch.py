@@ -89,14 +89,6 @@ def cyclical_component(prices: ArrayLike | pandas.Series | pandas.DataFrame, per
                        ) -> NDArray[np.float32] | pandas.Series | pandas.DataFrame:
     """The cycle: a one-pole high-pass of the bar-to-bar price change whose coefficient
     follows each bar's period, smoothed over four bars. Constant prices give 0.
-
-    Arguments and result as for tessaryn.itrend: prices oldest bar first (a 1-D
-    array-like, a Series, or a DataFrame of one series per column), rounded to float32;
-    period one number or one per bar; empty="nan" (default) puts NaN on bars that are not
-    computed (every result equal to the marker), empty="marker" keeps tessaryn.EMPTY
-    (3.4E+38 as float32, bits 0x7F7FC99E); threads for a DataFrame's columns. Bar i is
-    computed when its rounded period P satisfies 1 <= P <= i. Returns float32 values in
-    the input's form (array, Series, DataFrame).
     """
     if type(prices) is _ndarray and threads is None and type(period) in _DIRECT_PERIODS:
         return _series(_CYCLE, prices, period, empty)
@@ -116,7 +108,15 @@ def tessaryn(prices: ArrayLike | pandas.Series | pandas.DataFrame, period: Frame
              empty: Empty = "nan", threads: int | None = None
              ) -> NDArray[np.float32] | pandas.Series | pandas.DataFrame:
     """Trend plus cycle in one pass (itrend + cyclical_component, rounded once).
+    """
+    if type(prices) is _ndarray and threads is None and type(period) in _DIRECT_PERIODS:
+        return _series(_MODEL, prices, period, empty)
+    return _one(_MODEL, prices, period, empty, threads)
 
+
+
+# The two functions' docstrings end with the same words on their arguments.
+_AS_FOR_ITREND = """
     Arguments and result as for tessaryn.itrend: prices oldest bar first (a 1-D
     array-like, a Series, or a DataFrame of one series per column), rounded to float32;
     period one number or one per bar; empty="nan" (default) puts NaN on bars that are not
@@ -125,10 +125,8 @@ def tessaryn(prices: ArrayLike | pandas.Series | pandas.DataFrame, period: Frame
     computed when its rounded period P satisfies 1 <= P <= i. Returns float32 values in
     the input's form (array, Series, DataFrame).
     """
-    if type(prices) is _ndarray and threads is None and type(period) in _DIRECT_PERIODS:
-        return _series(_MODEL, prices, period, empty)
-    return _one(_MODEL, prices, period, empty, threads)
-
+cyclical_component.__doc__ += _AS_FOR_ITREND
+tessaryn.__doc__ += _AS_FOR_ITREND
 
 @overload
 def indicators(prices: pandas.DataFrame, period: FramePeriod, *, empty: Empty = "nan",

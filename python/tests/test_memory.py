@@ -2,13 +2,13 @@
 leaks, whether it succeeds or fails."""
 
 import gc
-import sys
 import tracemalloc
 
 import numpy as np
 import pytest
 
 import tessaryn
+from memory_check import assert_calls_leave_memory_flat
 
 BARS = 1_000_000
 OUTPUT = BARS * 4
@@ -81,18 +81,4 @@ def _refused(call):
 def test_ten_thousand_calls_leave_memory_flat():
     for name, argument, call in _calls():
         count = 10_000 if name != "DataFrame" else 2_000
-        for _ in range(200):
-            call()
-        references = sys.getrefcount(argument)
-        gc.collect()
-        tracemalloc.start()
-        try:
-            before = tracemalloc.get_traced_memory()[0]
-            for _ in range(count):
-                call()
-            gc.collect()
-            grown = tracemalloc.get_traced_memory()[0] - before
-        finally:
-            tracemalloc.stop()
-        assert grown < 16 << 10, f"{name}: {grown} bytes more after {count} calls"
-        assert sys.getrefcount(argument) == references, f"{name}: references to the input leak"
+        assert_calls_leave_memory_flat(name, argument, call, count)

@@ -3,13 +3,12 @@ which comes from malloc and which glibc's counters see, over 10^4 calls that suc
 
 import ctypes
 import gc
-import sys
-import tracemalloc
 
 import numpy as np
 import pytest
 
 import tessaryn
+from memory_check import assert_calls_leave_memory_flat
 
 CALLS = 10_000
 PRICES = (100 + np.cumsum(np.random.default_rng(9).normal(size=100))).astype(np.float32)
@@ -56,21 +55,7 @@ def _calls():
 def test_ten_thousand_calls_leave_python_memory_flat(case):
     name, argument, call = case
     count = CALLS if "Series" not in name else CALLS // 5  # a DataFrame each: slow to make
-    for _ in range(200):
-        call()
-    references = sys.getrefcount(argument)
-    gc.collect()
-    tracemalloc.start()
-    try:
-        before = tracemalloc.get_traced_memory()[0]
-        for _ in range(count):
-            call()
-        gc.collect()
-        grown = tracemalloc.get_traced_memory()[0] - before
-    finally:
-        tracemalloc.stop()
-    assert grown < 16 << 10, f"{name}: {grown} bytes more after {count} calls"
-    assert sys.getrefcount(argument) == references, f"{name}: references to the input leak"
+    assert_calls_leave_memory_flat(name, argument, call, count)
 
 
 def _malloc_in_use():
