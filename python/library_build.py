@@ -30,7 +30,7 @@ def library_sources(root=ROOT):
 
 def library_definitions():
     """Preprocessor definitions of the library's objects."""
-    return [("TESSARYN_MOVE_FOUR", None)] if _x86_64() else []
+    return [("TESSARYN_FOUR_BARS", None)] if _x86_64() else []
 
 
 def numeric_flags():
