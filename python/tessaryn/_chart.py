@@ -40,12 +40,14 @@ def draw_chart(file, file_format: str, *, times, time_label: str | None, prices:
     figure = Figure(figsize=(11, 6.5), dpi=100, layout="constrained")
     FigureCanvasAgg(figure)
     upper, lower = figure.subplots(2, 1, sharex=True, height_ratios=[2.2, 1])
-    upper.plot(times, prices, color=_PRICE, linewidth=0.8, label=price_label)
-    upper.plot(times, trend, color=_TREND, linewidth=1.4, label="trend")
-    upper.plot(times, model, color=_MODEL, linewidth=0.9, label="model (trend + cycle)")
+    # The trend drawn last, over the model that swings around it.
+    price_line = upper.plot(times, prices, color=_PRICE, linewidth=0.8, label=price_label)
+    model_line = upper.plot(times, model, color=_MODEL, linewidth=0.8,
+                            label="model (trend + cycle)")
+    trend_line = upper.plot(times, trend, color=_TREND, linewidth=1.5, label="trend")
     upper.set_ylabel("price")
     upper.set_title(title)
-    upper.legend(loc="upper left", frameon=False)
+    upper.legend(handles=price_line + trend_line + model_line, loc="upper left", frameon=False)
     upper.grid(True, color="#e5e5e5", linewidth=0.6)
     lower.axhline(0.0, color="black", linewidth=0.7)
     lower.plot(times, cycle, color=_CYCLE, linewidth=0.9, label="cycle")
