@@ -30,7 +30,8 @@ def indicators_by_series(prices: np.ndarray, period, *, symbols: np.ndarray | No
     first by `times` (rows of equal time, or all rows when `times` is None, keep their
     order). `period` is one number or one per row; `empty` as for tessaryn.indicators.
 
-    symbols  one number per row, numbered in order of first appearance (pandas.factorize);
+    symbols  one number per row, numbered 0, 1, 2... in order of first appearance (as
+             pandas.factorize numbers them);
     times    one key per row to order by (numbers, or nanoseconds for dates), no NaN."""
     count = len(prices)
     fixed = isinstance(period, numbers.Real)
@@ -38,8 +39,9 @@ def indicators_by_series(prices: np.ndarray, period, *, symbols: np.ndarray | No
     if symbols is None:
         bounds = np.array([0, count])
     else:
-        grouped = symbols if order is None else symbols[order]
-        bounds = np.concatenate(([0], np.flatnonzero(np.diff(grouped)) + 1, [count]))
+        # Grouped in the order of their numbers, 0, 1, 2...: each symbol's rows start
+        # where the counts of those before it end.
+        bounds = np.concatenate(([0], np.cumsum(np.bincount(symbols))))
     out = np.empty((len(INDICATOR_NAMES), count), dtype=np.float32)
 
     # A thread takes a run of whole series: it orders their bars by time, gathers their

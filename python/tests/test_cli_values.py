@@ -2,13 +2,15 @@
 read from standard input, with bars out of time order; and its output's shape: columns,
 the defaults it picks, the table."""
 
+import os
 import subprocess
 import sys
 
 import numpy as np
 import pytest
 
-from cli_support import SAMPLE, need, read_output, run, sample_column
+import tessaryn
+from cli_support import ROOT, SAMPLE, need, read_output, run, sample_column
 from conftest import INDICATOR_ROUTINES, assert_same_bits
 
 pd = need("pandas", "python3-pandas")
@@ -131,3 +133,23 @@ def test_python_m_tessaryn(reference, tmp_path):
     assert done.returncode == 0, done.stderr
     _assert_values(read_output(done.stdout),
                    _expected(reference, sample_column("DAX"), np.float32(20)))
+
+
+def test_readme_first_line_runs_the_main_job():
+    """The README's first command, past installing and building: the command on the sample,
+    the table and the chart, from the release build (the only one its path names)."""
+    first = (ROOT / "README.md").read_text().split("```sh\n", 1)[1].splitlines()[0]
+    build = "bash tools/install-deps && cmake --preset release && cmake --build build/release && "
+    assert first.startswith(build)
+    command = first[len(build):].split("#")[0].strip()
+    package = os.path.dirname(os.path.dirname(os.path.abspath(tessaryn.__file__)))
+    if os.path.realpath(package) != os.path.realpath(ROOT / "build" / "release" / "python"):
+        pytest.skip("runs the release build's package only")
+    environment = {key: value for key, value in os.environ.items() if key != "PYTHONPATH"}
+    done = subprocess.run(["bash", "-c", command], cwd=ROOT, env=environment,
+                          capture_output=True, text=True, timeout=120)
+    assert done.returncode == 0, done.stderr
+    lines = done.stdout.splitlines()
+    assert lines[0].split() == ["time", "DAX", "trend", "cycle", "model"]
+    assert lines[-1] == "chart written to build/dax-chart.svg" and len(lines) == 12
+    assert (ROOT / "build" / "dax-chart.svg").read_bytes().startswith(b"<?xml")

@@ -66,6 +66,17 @@ def test_cluster_equals_one_process(cluster, rows, period, time):
         assert_same_bits(computed[name].to_numpy(), single[name].to_numpy())
 
 
+def test_partitions_left_empty_by_the_shuffle(cluster, rows):
+    few = rows[rows["symbol"].isin(["NA", "007", "S1"])].reset_index(drop=True)
+    with distributed.Client(cluster) as client:
+        result = tessaryn.dask.compute(dd.from_pandas(few, npartitions=9), price="close",
+                                       period="period", by="symbol", time="date")
+        computed = client.compute(result).result().sort_index()
+    single = add_indicators(few, price="close", period="period", by="symbol", time="date")
+    for name in ("trend", "cycle", "model"):
+        assert_same_bits(computed[name].to_numpy(), single[name].to_numpy())
+
+
 def test_command_line_on_the_cluster(cluster, rows, tmp_path):
     rows.to_csv(tmp_path / "in.csv", index=False)
     common = [tmp_path / "in.csv", "--by", "symbol", "--column", "close", "--period-column",
