@@ -21,15 +21,16 @@ _WHOLE_LIMIT = 2.0**53
 
 
 def float32_texts(values: np.ndarray) -> list[str]:
-    """The text of each float32 in `values`: "NaN", "inf", "-inf" for those, "-0.0" for
-    negative zero, otherwise the shortest decimal that reads back as the same float32."""
+    """The text of each float32 in `values`: "NaN" ("-NaN" with the sign bit set), "inf",
+    "-inf" for those, "-0.0" for negative zero, otherwise the shortest decimal that reads
+    back as the same float32."""
     values = np.asarray(values, dtype=np.float32)
     return double_texts(_shortest_doubles(values))
 
 
 def double_texts(values: np.ndarray) -> list[str]:
     """The text of each double in `values`: Python's repr (the shortest that reads back as
-    the same double), whole numbers without ".0", "NaN" for NaN."""
+    the same double), whole numbers without ".0", "NaN" or "-NaN" for NaN."""
     values = np.asarray(values, dtype=np.float64)
     texts = list(map(repr, values.tolist()))
     whole = np.flatnonzero((np.abs(values) < _WHOLE_LIMIT) & (values == np.trunc(values))
@@ -37,8 +38,9 @@ def double_texts(values: np.ndarray) -> list[str]:
     if whole.size:
         for index, number in zip(whole.tolist(), values[whole].astype(np.int64).tolist()):
             texts[index] = str(number)
+    # NaN's sign is kept for readers that parse "-NaN" with it (Python's float does).
     for index in np.flatnonzero(np.isnan(values)).tolist():
-        texts[index] = "NaN"
+        texts[index] = "-NaN" if np.signbit(values[index]) else "NaN"
     return texts
 
 

@@ -24,6 +24,7 @@ from tessaryn._float_text import double_texts, float32_texts
     (np.inf, "inf"),
     (-np.inf, "-inf"),
     (np.nan, "NaN"),
+    (-np.nan, "-NaN"),
 ])
 def test_text(value, text):
     assert float32_texts(np.array([value], dtype=np.float32)) == [text]
