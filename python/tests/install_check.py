@@ -5,7 +5,8 @@ environment that sees Debian's packages,
     .venv/bin/pip install --no-build-isolation ./python
 
 with no package index and no pip configuration, then imports the installed package there
-and holds its values to libtessaryn.so's bits. Run by ctest (python_install), not pytest.
+and holds its values to libtessaryn.so's bits, and those of its console script `tessaryn`
+on the sample data. Run by ctest (python_install), not pytest.
 
     install_check.py <source root> <work folder> <libtessaryn.so>
 """
@@ -63,6 +64,29 @@ def reference(library, name, prices, periods):
     return out
 
 
+def check_console_script(clone, work, environment, library):
+    """The installed `tessaryn` command over the sample's DAX column: the library's bits
+    (the command needs pandas: without it, this part is left out)."""
+    try:
+        import pandas
+    except ImportError:
+        print("installed package: pandas missing, its console script not run")
+        return
+    output = os.path.join(work, "dax.csv")
+    run([os.path.join(clone, ".venv", "bin", "tessaryn"),
+         os.path.join(clone, "data", "eu-stock-markets.csv"), "--column", "DAX",
+         "--output", output], work, environment)
+    written = pandas.read_csv(output)
+    prices = written["DAX"].to_numpy(np.float32)
+    for column, name in (("trend", "ITrend"), ("cycle", "CyclicalComponent"),
+                         ("model", "Tessaryn")):
+        bits = reference(library, name, prices, 20)
+        bits = np.where(bits == np.float32(3.4e38), np.float32(np.nan), bits)
+        got = written[column].to_numpy(np.float64).astype(np.float32)
+        if got.view(np.uint32).tolist() != bits.view(np.uint32).tolist():
+            sys.exit(f"tessaryn command, {column}: the values differ from the library's")
+
+
 def main(root, work, library_path):
     shutil.rmtree(work, ignore_errors=True)
     clone = os.path.join(work, "clone")
@@ -83,6 +107,7 @@ def main(root, work, library_path):
         environment)
 
     library = ctypes.CDLL(library_path)
+    check_console_script(clone, work, environment, library)
     values = np.load(saved)
     for name, routine in ROUTINES.items():
         expected = {

@@ -1,8 +1,9 @@
 # Runs one of the package's checks with Debian's interpreter, or says why it is skipped.
-# -DCHECK=pytest|install -DPYTHON=<interpreter> -DSOURCE_DIR=<repository>
+# -DCHECK=pytest|dask|install -DPYTHON=<interpreter> -DSOURCE_DIR=<repository>
 # -DPACKAGE_DIR=<build>/python -DLIBRARY=<libtessaryn.so> -DLIBRARY_BUILD=<library_build.json>
 # [-DSKIP_REASON=<why the package was not built>]
-# pytest: the suite in python/tests against the build tree's package.
+# pytest: the suite in python/tests against the build tree's package, but test_dask.py.
+# dask: test_dask.py alone.
 # install: the README's pip install into a new virtual environment (install_check.py).
 # Missing packages skip the check unless TESSARYN_REQUIRE_PYTHON_TESTS is set (CI sets it).
 function(skip reason)
@@ -17,7 +18,7 @@ if(SKIP_REASON)
   return()
 endif()
 
-if(CHECK STREQUAL "pytest")
+if(CHECK STREQUAL "pytest" OR CHECK STREQUAL "dask")
   set(modules "numpy, pytest")
   set(packages "python3-numpy python3-pytest")
 else()
@@ -32,11 +33,17 @@ if(missing)
 endif()
 
 set(ENV{PYTHONDONTWRITEBYTECODE} 1)
-if(CHECK STREQUAL "pytest")
+set(dask_tests ${SOURCE_DIR}/python/tests/test_dask.py)
+if(CHECK STREQUAL "pytest" OR CHECK STREQUAL "dask")
   set(ENV{PYTHONPATH} ${PACKAGE_DIR})
   set(ENV{TESSARYN_LIBRARY} ${LIBRARY})
   set(ENV{TESSARYN_LIBRARY_BUILD} ${LIBRARY_BUILD})
-  set(command ${PYTHON} -m pytest -q -p no:cacheprovider ${SOURCE_DIR}/python/tests)
+  set(command ${PYTHON} -m pytest -q -p no:cacheprovider)
+  if(CHECK STREQUAL "pytest")
+    list(APPEND command --ignore=${dask_tests} ${SOURCE_DIR}/python/tests)
+  else()
+    list(APPEND command ${dask_tests})
+  endif()
 else()
   set(command ${PYTHON} ${SOURCE_DIR}/python/tests/install_check.py ${SOURCE_DIR}
               ${PACKAGE_DIR}/install_check ${LIBRARY})
