@@ -3,6 +3,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -23,6 +24,58 @@ inline const std::vector<float>& Prices(std::int32_t count) {
     }
   }
   return prices;
+}
+
+// Series as users feed them, 10^6 bars and more, seeded: zero-crossing kinds beside prices.
+enum class Kind { LogWalk, NormalReturns, HeavyReturns, Oscillator, DetrendedWalk };
+
+inline const char* KindName(Kind kind) {
+  constexpr const char* names[] = {"prices", "returns", "heavy-returns", "oscillator", "detrended"};
+  return names[static_cast<int>(kind)];
+}
+
+inline std::vector<float> Series(Kind kind, std::int32_t count) {
+  std::mt19937 rng(7 + static_cast<unsigned>(kind));
+  std::normal_distribution<double> normal(0.0, 1.0);
+  std::student_t_distribution<double> heavy(4.0);
+  std::vector<double> x(static_cast<std::size_t>(count));
+  double level = 0.0;
+  for (std::int32_t i = 0; i < count; ++i) {
+    switch (kind) {
+      case Kind::LogWalk:  // log-normal walk from 100, 1% steps
+        level += 0.01 * normal(rng);
+        x[i] = 100.0 * std::exp(level);
+        break;
+      case Kind::NormalReturns:
+        x[i] = 0.01 * normal(rng);
+        break;
+      case Kind::HeavyReturns:  // Student t with 4 degrees of freedom
+        x[i] = 0.008 * heavy(rng);
+        break;
+      case Kind::Oscillator:  // a 40-bar sine with noise, as indicators of indicators give
+        x[i] = std::sin(2.0 * 3.141592653589793 * i / 40.0) + 0.3 * normal(rng);
+        break;
+      case Kind::DetrendedWalk:
+        level += normal(rng);
+        x[i] = level;
+        break;
+    }
+  }
+  if (kind == Kind::DetrendedWalk) {  // less its least-squares line
+    double sx = 0.0, sy = 0.0, sxx = 0.0, sxy = 0.0;
+    for (std::int32_t i = 0; i < count; ++i) {
+      sx += i;
+      sy += x[i];
+      sxx += static_cast<double>(i) * i;
+      sxy += i * x[i];
+    }
+    const double slope = (count * sxy - sx * sy) / (count * sxx - sx * sx);
+    const double intercept = (sy - slope * sx) / count;
+    for (std::int32_t i = 0; i < count; ++i) {
+      x[i] -= intercept + slope * i;
+    }
+  }
+  return {x.begin(), x.end()};
 }
 
 // A constant period, or (-1) one that drifts by one bar every bar between 20 and 200.

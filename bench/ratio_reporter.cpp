@@ -1,20 +1,15 @@
 #include "ratio_reporter.h"
 
 #include <cstdio>
+#include <iterator>
+#include <utility>
 
 namespace tessaryn::bench {
 
 namespace {
 
-struct Ratio {
-  const char* what;
-  const char* numerator;  // benchmark names; the ratio is their speeds in bars per second
-  const char* denominator;
-  double target;  // at least this
-};
-
 // Periods: 14, 50, 200; -1 drifts by one bar every bar between 20 and 200.
-constexpr Ratio kRatios[] = {
+const Ratio kRatios[] = {
     {"ITrend P200 / ITrend P14 (1e6)", "ITrend/1000000/200", "ITrend/1000000/14", 1.0 / 1.1},
     {"ITrend P200 / ITrend P14 (1e7)", "ITrend/10000000/200", "ITrend/10000000/14", 1.0 / 1.1},
     {"ITrend P200 / fresh-sum trend P200 (1e6)", "ITrend/1000000/200", "FreshSumTrend/1000000/200",
@@ -43,7 +38,16 @@ constexpr Ratio kRatios[] = {
     {"stream PushMany / three routines (1e6)", "StreamPushMany", "ThreeRoutines", 1.0 / 1.2},
 };
 
+std::vector<Ratio>& MoreRatios() {
+  static std::vector<Ratio> ratios;
+  return ratios;
+}
+
 }  // namespace
+
+void AddRatio(Ratio ratio) {
+  MoreRatios().push_back(std::move(ratio));
+}
 
 void RatioReporter::ReportRuns(const std::vector<Run>& runs) {
   ConsoleReporter::ReportRuns(runs);
@@ -62,7 +66,9 @@ void RatioReporter::ReportRuns(const std::vector<Run>& runs) {
 void RatioReporter::Finalize() {
   ConsoleReporter::Finalize();
   std::printf("\n%-48s %9s %9s\n", "ratio of speeds (same run)", "measured", "target");
-  for (const Ratio& r : kRatios) {
+  std::vector<Ratio> all(std::begin(kRatios), std::end(kRatios));
+  all.insert(all.end(), MoreRatios().begin(), MoreRatios().end());
+  for (const Ratio& r : all) {
     const auto a = barsPerSecond_.find(r.numerator);
     const auto b = barsPerSecond_.find(r.denominator);
     if (a == barsPerSecond_.end() || b == barsPerSecond_.end()) {
@@ -70,10 +76,10 @@ void RatioReporter::Finalize() {
     }
     const double ratio = a->second / b->second;
     if (r.target > 0.0) {
-      std::printf("%-48s %9.3f %8s%.2f %s\n", r.what, ratio, ">= ", r.target,
+      std::printf("%-48s %9.3f %8s%.2f %s\n", r.what.c_str(), ratio, ">= ", r.target,
                   ratio >= r.target ? "met" : "NOT MET");
     } else {
-      std::printf("%-48s %9.3f\n", r.what, ratio);
+      std::printf("%-48s %9.3f\n", r.what.c_str(), ratio);
     }
   }
 }

@@ -69,6 +69,30 @@ class ExponentSpan {
     smallest_ = nonzero < smallest_ ? nonzero : smallest_;
   }
 
+  // Takes in the bit patterns of a largest magnitude and a smallest nonzero one (0x7FFFFFFF
+  // for none), as another pass found them.
+  void AddBits(std::int32_t largest, std::int32_t smallestNonzero) noexcept {
+    largest_ = largest > largest_ ? largest : largest_;
+    smallest_ = smallestNonzero < smallest_ ? smallestNonzero : smallest_;
+  }
+
+  // Takes in what another span took in.
+  void Add(const ExponentSpan& other) noexcept {
+    AddBits(other.largest_, other.smallest_);
+  }
+
+  // Whether every value taken in is finite (none has biased exponent 255).
+  bool Finite() const noexcept {
+    return largest_ < 0x7F800000;
+  }
+
+  // max(E, 1) of the smallest nonzero magnitude taken in (E its biased exponent): its unit is
+  // 2^(Unit() - 150). 255 when there is none.
+  int Unit() const noexcept {
+    const int exponent = smallest_ >> 23;
+    return exponent > 1 ? exponent : 1;
+  }
+
   // True when every signed sum of at most `terms` of the values taken in is exact in double
   // (false as soon as one of them is infinite or NaN: biased exponent 255).
   bool SumsAreExact(std::int64_t terms) const noexcept {
@@ -79,7 +103,7 @@ class ExponentSpan {
     if (smallest_ == 0x7FFFFFFF) {  // all zero
       return true;
     }
-    const int unit = (smallest_ >> 23) > 1 ? (smallest_ >> 23) : 1;              // subnormals: 1
+    const int unit = Unit();
     const int termBits = std::bit_width(static_cast<std::uint64_t>(terms - 1));  // ceil(log2)
     return termBits + (top - unit) + 24 <= 53;
   }
@@ -90,11 +114,12 @@ class ExponentSpan {
 };
 
 // Confirms runs of prices, in increasing order, as summing exactly. The exponents seen so far
-// are kept, so on real data each price is examined once; a run that fails on them is looked
-// at again on its own.
+// are kept, so on real data each price is examined once.
 class ExactSums {
  public:
-  // True when every signed sum of at most `terms` prices from prices[first .. last] is exact.
+  // True when every signed sum of at most `terms` prices from prices[first .. last] is exact,
+  // judged on the exponents seen so far and the new prices: false when those do not cover
+  // the run, or fail (the caller may look at the run again, and Restart from it).
   bool Confirm(const float* prices, std::int32_t first, std::int32_t last,
                std::int64_t terms) noexcept {
     if (seenFirst_ <= first && seenLast_ >= first - 1) {
@@ -105,15 +130,16 @@ class ExactSums {
         seen_.Add(prices, seenLast_ + 1, last);
         seenLast_ = last;
       }
-      if (seen_.SumsAreExact(terms)) {
-        return true;
-      }
+      return seen_.SumsAreExact(terms);
     }
-    seen_ = ExponentSpan{};
-    seen_.Add(prices, first, last);
+    return false;
+  }
+
+  // Starts again from the exponents of prices[first .. last].
+  void Restart(const ExponentSpan& span, std::int32_t first, std::int32_t last) noexcept {
+    seen_ = span;
     seenFirst_ = first;
     seenLast_ = last;
-    return seen_.SumsAreExact(terms);
   }
 
   // The prices moved `shift` places toward the front (a stream let its oldest ones go); the

@@ -71,6 +71,7 @@ void StreamEngine::Rebase(std::int32_t shift) noexcept {
   used_ -= shift;
   state_.trend.window.newest -= shift;
   step_.trend.exact.Rebase(shift);
+  step_.trend.runs.Forget();
 }
 
 // The newest bar's values, its price already in place. Each step does as the bar loop does
@@ -123,6 +124,7 @@ StreamStatus StreamEngine::Revise(float price, float period, StreamValues& value
   }
   state_ = beforeNewest_;
   step_.trend.exact = exactBeforeNewest_;
+  step_.trend.runs.Forget(used_ - 1);
   prices_[used_ - 1] = price;
   values = Compute(used_ - 1, size_ - 1, rounded);
   return StreamStatus::Ok;
@@ -210,6 +212,7 @@ void StreamEngine::Reset() noexcept {
   state_ = State{};
   beforeNewest_ = State{};
   step_.trend.exact = ExactSums{};
+  step_.trend.runs.Forget();
 }
 
 }  // namespace tessaryn

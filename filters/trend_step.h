@@ -7,8 +7,10 @@
 #include "filters/bar_loop.h"
 #include "filters/exact_sum.h"
 #include "filters/filters.h"
+#include "filters/four_bars.h"
 #include "filters/history4.h"
 #include "filters/lanes.h"
+#include "filters/run_sums.h"
 #include "filters/window_sum.h"
 
 namespace tessaryn {
@@ -44,6 +46,13 @@ struct TrendStep {
   std::int32_t first = 0;
   double oldestPrices[ChunkBars];
   double gains[ChunkBars];
+  // Else, when the chunk's windows were judged a group of bars at a time: bar i's sum may be
+  // carried when carries[(i - first) / WindowGroup] is set.
+  static constexpr int WindowGroup = 4 * FreshChains;
+  bool eachWindow = false;
+  bool carries[ChunkBars / WindowGroup];
+  double freshSums[ChunkBars];  // of the windows whose sums may not be carried
+  RunSums runs;
 
   explicit TrendStep(PriceSeries prices) noexcept : prices(prices) {}
 
@@ -102,7 +111,12 @@ struct TrendStep {
       }
     }
     carry = SumsAreExact(oldest, last, longest);
-    if (!carry || !steps || !c.full) {
+    eachWindow = false;
+    if (!carry) {
+      JudgeEachWindow(s, c);
+      return Pace::BarByBar;
+    }
+    if (!steps || !c.full) {
       return Pace::BarByBar;
     }
     if (c.uniform && c.periods[0] == w.period) {
@@ -125,6 +139,7 @@ struct TrendStep {
   void PlanBar(const State<double>& s, std::int32_t i, std::int32_t period) noexcept {
     const CarriedWindow& w = s.window;
     const std::int32_t start = i - period + 1;
+    eachWindow = false;
     carry = w.period > 0 ? SumsAreExact(std::min(start, w.newest - w.period + 1), i,
                                         std::max(period, w.period))
                          : SumsAreExact(start, i, period);
@@ -142,8 +157,8 @@ struct TrendStep {
   Inputs<double> Record(State<double>& s, std::int32_t i, std::int32_t period) noexcept {
     CarriedWindow& w = s.window;
     double sum = 0.0;
-    if (!carry) {
-      sum = FreshWindowSum(prices, i, period);
+    if (!carry && !(eachWindow && carries[(i - first) / WindowGroup])) {
+      sum = eachWindow ? freshSums[i - first] : FreshWindowSum(prices, i, period);
     } else if (w.SlidesTo(i, period)) {
       sum = w.Gain(SlideDifference(prices, i, w.period, period));
     } else {
@@ -186,8 +201,75 @@ struct TrendStep {
  private:
   // Whether every sum formed from prices[oldest .. last], windows of at most `longest`, is
   // exact: a window and one more price are the most terms a partial sum on the way holds.
+  // The exponents seen so far with the new prices (one pass over new prices only); else the
+  // run's own exponents and the range of its sums (run_sums.h), from whole blocks kept: the
+  // run taken from the start of its oldest price's block, which asks more of it (more prices,
+  // no larger unit) and costs a step per block.
   bool SumsAreExact(std::int32_t oldest, std::int32_t last, std::int32_t longest) noexcept {
-    return exact.Confirm(prices, oldest, last, std::int64_t{longest} + 1);
+    const std::int64_t terms = std::int64_t{longest} + 1;
+    if (exact.Confirm(prices, oldest, last, terms)) {
+      return true;
+    }
+    oldest -= oldest % RunSums::BlockBars;
+    const RunSums::Span span = runs.Of(prices, oldest, last);
+    if (span.magnitudes.SumsAreExact(terms)) {
+      exact.Restart(span.magnitudes, oldest, last);
+      return true;
+    }
+    return span.RangeBounded();
+  }
+
+  // A chunk whose sums are not all exact: which of its windows are, each judged with the
+  // window carried into it (run_sums.h), 32 bars at a time, so that one price that defeats
+  // the test sends only the groups holding it to fresh sums. Those are formed here, the
+  // windows side by side where the bars share a period.
+  void JudgeEachWindow(const State<double>& s, const Chunk& c) noexcept {
+    constexpr int Group = WindowGroup;
+    first = c.first;
+    eachWindow = true;
+    std::int32_t carried = s.window.period > 0 ? s.window.newest - s.window.period + 1 : INT32_MAX;
+    std::int32_t carriedLength = s.window.period;
+    for (int g = 0; g < c.n; g += Group) {
+      const int end = std::min(g + Group, c.n);
+      std::int32_t oldest = INT32_MAX;  // the oldest price the group's sums reach
+      std::int32_t longest = 0;
+      int last = -1;
+      for (int j = g; j < end; ++j) {
+        if (Chunk::Computed(c.first + j, c.periods[j])) {
+          const std::int32_t start = c.first + j - c.periods[j] + 1;
+          oldest = std::min({oldest, carried, start});
+          longest = std::max({longest, carriedLength, c.periods[j]});
+          carried = start;
+          carriedLength = c.periods[j];
+          last = j;
+        }
+      }
+      if (last < 0) {
+        continue;
+      }
+      const RunSums::Span span = runs.Of(prices, oldest, c.first + last);
+      carries[g / Group] =
+          span.magnitudes.SumsAreExact(std::int64_t{longest} + 1) || span.RangeBounded();
+      if (carries[g / Group]) {
+        continue;
+      }
+      if (end - g == Group && std::count(c.periods + g, c.periods + end, c.periods[g]) == Group &&
+          Chunk::Computed(c.first + g, c.periods[g])) {
+        if (!FreshSumsFourAtATime(prices, c.first + g, c.periods[g], freshSums + g)) {
+          constexpr int Side = FreshChains * Width<Double2>;
+          for (int k = 0; k < Group; k += Side) {
+            FreshWindowSums<Double2, FreshChains>(prices, c.first + g + k, c.periods[g],
+                                                  freshSums + g + k);
+          }
+        }
+        continue;
+      }
+      for (int j = g; j < end; ++j) {
+        if (Chunk::Computed(c.first + j, c.periods[j])) {
+          freshSums[j] = FreshWindowSum(prices, c.first + j, c.periods[j]);
+        }
+      }
+    }
   }
 };
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "filters/filters.h"
+#include "filters/lanes.h"
 
 namespace tessaryn {
 
@@ -16,6 +17,39 @@ inline double FreshWindowSum(PriceSeries prices, std::int32_t i, std::int32_t pe
     sum += static_cast<double>(prices[k]);
   }
   return sum;
+}
+
+// The fresh sums of the windows of Chains * Width<V> consecutive bars from bar i, all of
+// length `period`, into sums[0 ..]: the windows side by side in lanes, each with
+// FreshWindowSum's additions in its order, Chains groups of lanes at once since their
+// chains of additions are independent. Reads prices[i - period + 1 .. i + Chains * Width<V> - 1].
+template <class V, int Chains>
+void FreshWindowSums(PriceSeries prices, std::int32_t i, std::int32_t period,
+                     double* sums) noexcept {
+  constexpr int Across = Chains * Width<V>;
+  constexpr std::int32_t Steps = 256;  // prices widened at a time, each once for every window
+  V chains[Chains];
+  for (V& chain : chains) {
+    chain = Both<V>(0.0);
+  }
+  double widened[Steps + Across - 1];
+  for (std::int32_t done = 0; done < period; done += Steps) {
+    const std::int32_t n = period - done < Steps ? period - done : Steps;
+    // Prices i - done - n + 1 .. i - done + Across - 1: the next n additions of every window.
+    const PriceSeries from = prices + (i - done - n + 1);
+    for (std::int32_t m = 0; m < n + Across - 1; ++m) {
+      widened[m] = static_cast<double>(from[m]);
+    }
+    for (std::int32_t k = n - 1; k >= 0; --k) {  // newest first
+      for (int c = 0; c < Chains; ++c) {
+        chains[c] = chains[c] + FromLanes<V>(widened + k + c * Width<V>);
+      }
+    }
+  }
+  int lane = 0;
+  for (const V& chain : chains) {
+    Serially(chain, [&](double sum) { return sums[lane++] = sum; });
+  }
 }
 
 // Stands for a price that does not leave the window: subtracting it changes nothing.

@@ -8,6 +8,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "test_support.h"
@@ -92,6 +93,33 @@ inline std::function<void(std::vector<float>&)> Every(int stride, float value) {
   };
 }
 
+// Zero-crossing series as returns and oscillators give them (seeded): normal or
+// heavy-tailed values of scale `sigma`, or a sine of period 40 with noise.
+enum class Crossing { Normal, Heavy, Oscillator };
+inline std::function<void(std::vector<float>&)> CrossingZero(Crossing kind, float sigma) {
+  return [=](std::vector<float>& prices) {
+    std::mt19937 rng(static_cast<unsigned>(prices.size()) + static_cast<unsigned>(kind));
+    std::normal_distribution<double> normal(0.0, 1.0);
+    std::student_t_distribution<double> heavy(4.0);
+    for (std::size_t i = 0; i < prices.size(); ++i) {
+      const double wave = std::sin(static_cast<double>(i) * 0.15707963);
+      prices[i] = static_cast<float>(kind == Crossing::Normal  ? sigma * normal(rng)
+                                     : kind == Crossing::Heavy ? sigma * heavy(rng)
+                                                               : wave + sigma * normal(rng));
+    }
+  };
+}
+// Then values of magnitude 2^-exponent at the given bars: each decides the unit of the
+// windows holding it, some of which stay within the run-sum bound and some not.
+inline std::function<void(std::vector<float>&)> WithSmall(
+    std::function<void(std::vector<float>&)> series, std::vector<std::pair<std::size_t, int>> at) {
+  return [=](std::vector<float>& prices) {
+    series(prices);
+    for (const auto& [bar, exponent] : at)
+      prices[bar] = std::ldexp(bar % 2 ? -1.3f : 1.7f, -exponent);
+  };
+}
+
 inline const DifferentialCase kCases[] = {
     {"level 1e-4, period 14", 3000, 1e-4f, Constant(14)},
     {"level 1, period 200", 3000, 1.0f, Constant(200)},
@@ -135,6 +163,17 @@ inline const DifferentialCase kCases[] = {
     {"period two bars longer every third bar", 3000, 60.0f, Ramp(50, 3, 2)},
     {"level 1 with values 2^-20 (just exact at period 200)", 9000, 1.0f, Constant(200),
      Every(3, 0x1.fedcbap-20f)},
+    // Zero-crossing series: windows judged by the range of their run sums, one group at a
+    // time where a small value makes some of them fail.
+    {"returns with small values, period 1750", 7000, 0.0f, Constant(1750),
+     WithSmall(CrossingZero(Crossing::Normal, 0.01f),
+               {{2100, 26}, {3300, 29}, {4000, 31}, {5200, 33}, {5201, 35}})},
+    {"heavy-tailed returns with small values, drifting", 6000, 0.0f, Drifting(500, 300),
+     WithSmall(CrossingZero(Crossing::Heavy, 0.008f), {{1500, 27}, {2500, 30}, {4100, 34}})},
+    {"oscillator with small values, jumping", 4000, 0.0f, Jumping(700),
+     WithSmall(CrossingZero(Crossing::Oscillator, 0.3f), {{1000, 21}, {2000, 25}, {3000, 28}})},
+    {"returns, period 300 with gaps", 4000, 0.0f, WithGaps(Constant(300)),
+     WithSmall(CrossingZero(Crossing::Normal, 1.0f), {{700, 22}, {1900, 26}, {2600, 20}})},
 };
 
 }  // namespace tessaryn::test
