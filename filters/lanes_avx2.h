@@ -28,9 +28,13 @@ struct Double4 {
   }
   TESSARYN_AVX2_INLINE friend void StoreRounded(Double4 value, float* to) noexcept {
     // Stored as four floats, not through the intrinsic (whose type may alias anything), so
-    // that the compiler knows the store leaves the steps' own pointers and state alone.
-    using Floats = float __attribute__((vector_size(16), aligned(4)));
-    *reinterpret_cast<Floats*>(to) = reinterpret_cast<Floats>(_mm256_cvtpd_ps(value.v));
+    // that the compiler knows the store leaves the steps' own pointers and state alone. The
+    // outputs need only a float's alignment: the alignment is lowered on the vector type
+    // once it is one (given with vector_size, clang kept 16 and stored with vmovapd).
+    using Floats = float __attribute__((vector_size(16)));
+    typedef Floats UnalignedFloats __attribute__((aligned(4)));
+    static_assert(alignof(UnalignedFloats) == alignof(float));
+    *reinterpret_cast<UnalignedFloats*>(to) = reinterpret_cast<Floats>(_mm256_cvtpd_ps(value.v));
   }
 
   TESSARYN_AVX2_INLINE friend Double4 operator+(Double4 a, Double4 b) noexcept {
