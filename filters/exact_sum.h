@@ -86,6 +86,11 @@ class ExponentSpan {
     return largest_ < 0x7F800000;
   }
 
+  // The largest biased exponent taken in (0 for none).
+  int Top() const noexcept {
+    return largest_ >> 23;
+  }
+
   // max(E, 1) of the smallest nonzero magnitude taken in (E its biased exponent): its unit is
   // 2^(Unit() - 150). 255 when there is none.
   int Unit() const noexcept {
@@ -96,7 +101,7 @@ class ExponentSpan {
   // True when every signed sum of at most `terms` of the values taken in is exact in double
   // (false as soon as one of them is infinite or NaN: biased exponent 255).
   bool SumsAreExact(std::int64_t terms) const noexcept {
-    const int top = largest_ >> 23;
+    const int top = Top();
     if (top == 255) {
       return false;
     }

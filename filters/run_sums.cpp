@@ -10,10 +10,13 @@ namespace tessaryn {
 
 namespace {
 
-// 2^52 units of 2^(unit - 150): a double for every unit up to 255 (no nonzero price).
+// 2^53 units of 2^(unit - 150): a double for every unit up to 255 (no nonzero price).
 double Bound(int unit) noexcept {
-  return std::bit_cast<double>(static_cast<std::uint64_t>(unit - 98 + 1023) << 52);
+  return std::bit_cast<double>(static_cast<std::uint64_t>(unit - 97 + 1023) << 52);
 }
+
+// The slide's gain, up to three prices, stays below 2^53 units (see run_sums.h).
+constexpr int GainExponents = 27;
 
 }  // namespace
 
@@ -47,8 +50,8 @@ void RunSums::Span::Add(const Span& next) noexcept {
 
 bool RunSums::Span::RangeBounded() const noexcept {
   const double bound = Bound(magnitudes.Unit());
-  return magnitudes.Finite() && partsExact && highest <= bound && -lowest <= bound &&
-         highest - lowest <= bound;
+  return magnitudes.Top() - magnitudes.Unit() <= GainExponents && magnitudes.Finite() &&
+         partsExact && highest < bound && -lowest < bound && highest - lowest < bound;
 }
 
 // A block's exponents, and its prefix sums as four runs of 16 side by side: each run its own
@@ -88,7 +91,7 @@ TESSARYN_WIDEST_VECTORS RunSums::Span RunSums::BlockSpan(PriceSeries prices) noe
   }
   const double bound = Bound(block.magnitudes.Unit());
   for (int r = 0; r < 4; ++r) {
-    block.partsExact = block.partsExact && high[r] <= bound && -low[r] <= bound;
+    block.partsExact = block.partsExact && high[r] < bound && -low[r] < bound;
     const double highest = block.sum + high[r];
     const double lowest = block.sum + low[r];
     block.sum += sum[r];

@@ -1,27 +1,29 @@
 // A sharper test of when the trend's sums are exact, for series that cross zero.
 //
 // Take the prices p[lo .. hi], all finite, and u the unit of the smallest nonzero magnitude
-// among them (exact_sum.h): each is an integer multiple of u. With C(k) = p[lo] + .. + p[k]
-// and C(lo - 1) = 0, the sum of any run p[a .. b] inside the span is C(b) - C(a - 1), so its
-// magnitude is at most the range R = max C - min C. When R <= 2^52 u:
-//   - every run sum is a multiple of u of magnitude at most 2^52 u, and so is a double, and
-//     so is every difference of two run sums (at most 2^53 u);
-//   - a window summed afresh newest first forms run sums only; the carried sum forms the
-//     window's sum (a run), the slide's gain (newest - leaving) - alsoLeaving (a difference
-//     of runs: one price less one or two adjacent prices), and moving its ends a price at a
-//     time forms runs of the old or the new window. So when every window involved and the
-//     carried one lie inside the span, every addition is exact, and the carried sum has the
-//     bits of the fresh one.
+// among them (exact_sum.h): each is an integer multiple of u, and every multiple of u below
+// 2^53 u in magnitude is a double. With C(k) = p[lo] + .. + p[k] and C(lo - 1) = 0, the sum
+// of any run p[a .. b] inside the span is C(b) - C(a - 1), so its magnitude is at most the
+// range R = max C - min C. Let M be the largest magnitude of a price. When R < 2^53 u and
+// 3 M < 2^53 u:
+//   - every run sum is a multiple of u below 2^53 u, so a double: a window summed afresh
+//     newest first, and the carried sum moving its ends a price at a time, form run sums
+//     only, and so does the carried sum's next value (the next window's sum);
+//   - the slide's gain, (newest - leaving) - alsoLeaving, forms values of at most 2 M and
+//     3 M, multiples of u below 2^53 u: doubles too.
+// So when every window involved and the carried one lie inside the span, every addition is
+// exact, and the carried sum has the bits of the fresh one. 3 M < 2^53 u holds when the
+// largest biased exponent is at most 27 above the unit's (M < 2^(E - 126), u = 2^(U - 150)).
 // For prices far from zero R is about the window's length times the price, and the exponent
 // span of exact_sum.h decides as well; for returns and oscillators R grows like the square
 // root of the length, and this test passes where that one fails by a factor of thousands.
 //
 // R is found from the prefix sums, formed in double: all are run sums, so while every one of
-// them is within 2^52 u they are exact; the first that is not exact is a rounded value of
-// magnitude above 2^53 u (rounding is monotonic and 2^53 u is a double), and every value
-// formed is compared with the bound, so a rounded R is never trusted. Prices are taken 64 at
-// a time: a block's total and the highest and lowest of its prefix sums, found once and kept,
-// give a span's range in one step per block.
+// them is below 2^53 u they are exact; the first that is not exact is a rounded value of
+// magnitude at least 2^53 u (rounding is monotonic and 2^53 u is a double), and every value
+// formed is compared with the bound, strictly, so a rounded R is never trusted. Prices are
+// taken 64 at a time: a block's total and the highest and lowest of its prefix sums, found
+// once and kept, give a span's range in one step per block.
 #pragma once
 
 #include <cstdint>
@@ -47,8 +49,9 @@ class RunSums {
     // Takes in the run that follows; every value formed goes into highest or lowest, so a
     // rounded one is never missed.
     void Add(const Span& next) noexcept;
-    // True when every price is finite and the range of the prefix sums is at most 2^52 units
-    // of the smallest nonzero magnitude (and so every value formed was exact).
+    // True when every price is finite, the range of the prefix sums and every value formed
+    // are below 2^53 units of the smallest nonzero magnitude, and the largest exponent is at
+    // most 27 above that unit's (and so every value formed was exact).
     bool RangeBounded() const noexcept;
   };
 

@@ -24,19 +24,34 @@ struct RangeCase {
   bool bounded;
 };
 
-// The unit is that of the smallest nonzero magnitude: 2^-23 for 1, so the bound is 2^29.
+// With 1 the smallest magnitude the unit is 2^-23: the range must stay below 2^30, and no
+// price may have an exponent more than 27 above 1's (none reaches 2^28).
+constexpr float k27 = 0x1p27f;
 const RangeCase kRangeCases[] = {
-    {"range 2^29 with 1 the smallest", {0x1p28f, 0x1p28f, -1.0f}, true},
-    {"range 2^29 + 1", {0x1p28f, 0x1p28f, 1.0f}, false},
-    {"range 2^29 + 1, the small price first", {1.0f, 0x1p28f, 0x1p28f}, false},
-    {"range 2^29 below zero", {-0x1p28f, -0x1p28f, 1.0f}, true},
-    {"each prefix within 2^29, the range twice that",
-     {0x1p28f, 0x1p28f, -0x1p28f, -0x1p28f, -0x1p28f, -0x1p28f, 1.0f},
+    {"range 2^30 - 8", {k27, k27, k27, k27, k27, k27, k27, k27 - 8, -1.0f}, true},
+    {"range 2^30", {k27, k27, k27, k27, k27, k27, k27, k27, -1.0f}, false},
+    {"range 2^30 - 1, the small prices last",
+     {k27, k27, k27, k27, k27, k27, k27, k27 - 8, 6.0f, 1.0f},
+     true},
+    {"range 2^30, the small prices last",
+     {k27, k27, k27, k27, k27, k27, k27, k27 - 8, 6.0f, 1.0f, 1.0f},
      false},
-    {"zeros take no part in the unit", {0x1p28f, 0.0f, 0x1p28f, -0.0f, -1.0f}, true},
-    {"a larger smallest price, a larger bound", {0x1p30f, 0x1p30f, -4.0f}, true},
-    {"subnormal unit 2^-149: range 2^-97", {0x1p-98f, 0x1p-98f, -0x1p-149f}, true},
-    {"subnormal unit 2^-149: range 2^-97 + 2^-149", {0x1p-98f, 0x1p-98f, 0x1p-149f}, false},
+    {"range 2^30 - 8 below zero", {-k27, -k27, -k27, -k27, -k27, -k27, -k27, 8 - k27, 1.0f}, true},
+    {"range 2^30 below zero", {-k27, -k27, -k27, -k27, -k27, -k27, -k27, -k27, 1.0f}, false},
+    {"every prefix sum within 2^30, the range not",
+     {k27,  k27,  k27,  k27,  k27,  k27,  k27,  -k27, -k27, -k27, -k27,
+      -k27, -k27, -k27, -k27, -k27, -k27, -k27, -k27, -k27, -k27, 1.0f},
+     false},
+    {"zeros take no part in the unit", {k27, 0.0f, -0.0f, k27, -1.0f}, true},
+    {"a price 27 exponents above the unit", {0x1.fffffep27f, -0x1.fffffep27f, 1.0f}, true},
+    {"a price 28 exponents above the unit: the gain may round", {0x1p28f, -0x1p28f, 1.0f}, false},
+    {"subnormal unit 2^-149: range 2^-96 - 2^-122",
+     {0x1p-99f, 0x1p-99f, 0x1p-99f, 0x1p-99f, 0x1p-99f, 0x1p-99f, 0x1p-99f, 0x1p-99f - 0x1p-122f,
+      -0x1p-149f},
+     true},
+    {"subnormal unit 2^-149: range 2^-96",
+     {0x1p-99f, 0x1p-99f, 0x1p-99f, 0x1p-99f, 0x1p-99f, 0x1p-99f, 0x1p-99f, 0x1p-99f, -0x1p-149f},
+     false},
     {"1 beside the smallest normal, whose prefix sums round", {1.0f, 0x1p-126f, -1.0f}, false},
     {"all zero", {0.0f, -0.0f, 0.0f}, true},
     {"NaN", {1.0f, kNaN, -1.0f}, false},
