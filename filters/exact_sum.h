@@ -11,10 +11,7 @@
 
 #include <bit>
 #include <cstdint>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <cstring>
 
 namespace tessaryn {
 
@@ -23,40 +20,29 @@ namespace tessaryn {
 // pattern's top bits).
 class ExponentSpan {
  public:
-  // Takes in prices[first .. last], or one value.
+  // Takes in prices[first .. last], or one value. Eight at a time in the compiler's vectors:
+  // where the routine's AVX2 version runs, one maximum and one minimum instruction each;
+  // with SSE2 alone, compares and selects.
   void Add(const float* prices, std::int32_t first, std::int32_t last) noexcept {
-    std::int32_t largest = largest_;
-    std::int32_t smallest = smallest_;
+    using Bits = std::int32_t __attribute__((vector_size(32)));
     const float* values = prices + first;
     const std::int32_t count = last - first + 1;
     std::int32_t k = 0;
-#if defined(__SSE2__)
-    // Four at a time: SSE2 has no 32-bit minimum or maximum, so compare and select.
-    if (count >= 4) {
-      const __m128i signless = _mm_set1_epi32(0x7FFFFFFF);
-      __m128i large = _mm_set1_epi32(largest);
-      __m128i small = _mm_set1_epi32(smallest);
-      for (; k + 4 <= count; k += 4) {
-        const __m128i magnitude =
-            _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(values + k)), signless);
-        const __m128i above = _mm_cmpgt_epi32(magnitude, large);
-        large = _mm_or_si128(_mm_and_si128(above, magnitude), _mm_andnot_si128(above, large));
-        const __m128i nonzero = _mm_or_si128(  // zeros take no part
-            magnitude, _mm_and_si128(_mm_cmpeq_epi32(magnitude, _mm_setzero_si128()), signless));
-        const __m128i below = _mm_cmplt_epi32(nonzero, small);
-        small = _mm_or_si128(_mm_and_si128(below, nonzero), _mm_andnot_si128(below, small));
+    if (count >= 8) {
+      Bits large = Bits{} + largest_;
+      Bits small = Bits{} + smallest_;
+      for (; k + 8 <= count; k += 8) {
+        Bits magnitude;
+        std::memcpy(&magnitude, values + k, sizeof magnitude);
+        magnitude &= 0x7FFFFFFF;
+        large = magnitude > large ? magnitude : large;
+        const Bits nonzero = magnitude == 0 ? Bits{} + 0x7FFFFFFF : magnitude;  // zeros: no part
+        small = nonzero < small ? nonzero : small;
       }
-      alignas(16) std::int32_t lanes[8];
-      _mm_store_si128(reinterpret_cast<__m128i*>(lanes), large);
-      _mm_store_si128(reinterpret_cast<__m128i*>(lanes + 4), small);
-      for (int lane = 0; lane < 4; ++lane) {
-        largest = lanes[lane] > largest ? lanes[lane] : largest;
-        smallest = lanes[4 + lane] < smallest ? lanes[4 + lane] : smallest;
+      for (int lane = 0; lane < 8; ++lane) {
+        AddBits(large[lane], small[lane]);
       }
     }
-#endif
-    largest_ = largest;
-    smallest_ = smallest;
     for (; k < count; ++k) {
       Add(values[k]);
     }
@@ -77,19 +63,13 @@ class ExponentSpan {
   }
 
   // Takes in what another span took in.
-  void Add(const ExponentSpan& other) noexcept {
-    AddBits(other.largest_, other.smallest_);
-  }
+  void Add(const ExponentSpan& other) noexcept { AddBits(other.largest_, other.smallest_); }
 
   // Whether every value taken in is finite (none has biased exponent 255).
-  bool Finite() const noexcept {
-    return largest_ < 0x7F800000;
-  }
+  bool Finite() const noexcept { return largest_ < 0x7F800000; }
 
   // The largest biased exponent taken in (0 for none).
-  int Top() const noexcept {
-    return largest_ >> 23;
-  }
+  int Top() const noexcept { return largest_ >> 23; }
 
   // max(E, 1) of the smallest nonzero magnitude taken in (E its biased exponent): its unit is
   // 2^(Unit() - 150). 255 when there is none.
