@@ -15,6 +15,14 @@ double Bound(int unit) noexcept {
   return std::bit_cast<double>(static_cast<std::uint64_t>(unit - 97 + 1023) << 52);
 }
 
+// One price more on a run's prefix sums, for one run (double) or several in lanes.
+template <class V>
+inline void TakeIn(V& sum, V& highest, V& lowest, const V& price) noexcept {
+  sum += price;
+  highest = sum > highest ? sum : highest;
+  lowest = sum < lowest ? sum : lowest;
+}
+
 // The slide's gain, up to three prices, stays below 2^53 units (see run_sums.h).
 constexpr int GainExponents = 27;
 
@@ -29,9 +37,7 @@ void RunSums::Span::Add(PriceSeries prices, std::int32_t count) noexcept {
   double high = highest;
   double low = lowest;
   for (std::int32_t k = 0; k < count; ++k) {
-    s += static_cast<double>(prices[k]);
-    high = s > high ? s : high;
-    low = s < low ? s : low;
+    TakeIn(s, high, low, static_cast<double>(prices[k]));
   }
   sum = s;
   highest = high;
@@ -80,9 +86,7 @@ TESSARYN_WIDEST_VECTORS RunSums::Span RunSums::BlockSpan(PriceSeries prices) noe
     }
     for (int j = 0; j < 4; ++j) {
       const Floats next = {run[0][j], run[1][j], run[2][j], run[3][j]};
-      sum += __builtin_convertvector(next, Doubles);
-      high = sum > high ? sum : high;
-      low = sum < low ? sum : low;
+      TakeIn(sum, high, low, __builtin_convertvector(next, Doubles));
     }
   }
   Span block;
