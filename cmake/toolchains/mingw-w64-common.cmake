@@ -11,8 +11,13 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Test programs built here run under Wine.
-find_program(TESSARYN_WINE wine)
+# Test programs built here run under Wine, where this machine can run them.
+include(${CMAKE_CURRENT_LIST_DIR}/../wine.cmake)
+if(NOT DEFINED TESSARYN_WINE)
+  tessaryn_find_wine(${TESSARYN_WINDOWS_ARCH} wine_command)
+  set(TESSARYN_WINE "${wine_command}" CACHE STRING "Wine command for the test programs")
+  set(TESSARYN_WINE_MISSING "${tessaryn_wine_missing}" CACHE INTERNAL "")
+endif()
 if(TESSARYN_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${TESSARYN_WINE})
 endif()

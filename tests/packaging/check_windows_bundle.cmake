@@ -7,6 +7,7 @@
 cmake_minimum_required(VERSION 3.25)
 include(${CMAKE_CURRENT_LIST_DIR}/../optional_tools.cmake)
 include(${SOURCE_DIR}/tests/hosts/host_outputs.cmake)
+include(${SOURCE_DIR}/cmake/wine.cmake)
 tessaryn_need_programs("g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine clang lld llvm"
   i686-w64-mingw32-gcc-win32 x86_64-w64-mingw32-gcc-win32 wine clang lld-link llvm-dlltool)
 
@@ -57,7 +58,12 @@ endif()
 set(hosts_dir ${SOURCE_DIR}/tests/hosts)
 file(READ ${hosts_dir}/kernel32.def kernel32_x86)
 string(REGEX REPLACE "@[0-9]+" "" kernel32_x64 "${kernel32_x86}")  # no decoration on x64
+set(not_run "")
 foreach(arch IN ITEMS x86 x64)
+  tessaryn_find_wine(${arch} wine)
+  if(NOT wine)
+    list(APPEND not_run "${arch} (${tessaryn_wine_missing})")
+  endif()
   if("${arch}" STREQUAL "x86")
     set(mingw_id i686_w64_mingw32_gcc_win32)
     set(msvc_target i686-pc-windows-msvc)
@@ -76,8 +82,9 @@ foreach(arch IN ITEMS x86 x64)
     ${tool_${mingw_id}} -std=c11 -O2 -Wall -Wextra -Wpedantic -Werror -I${unpacked}/include -I${hosts_dir} ${hosts_dir}/import_library_host.c
     ${hosts_dir}/series_files.c -L${unpacked}/${arch} -lTessaryn -static-libgcc
     -o ${dir}/host.exe)
-  tessaryn_run_host(mingw_host_${arch} ${SERIES} ${dir} ${dir}/output.f32
-    ${tool_wine} ${dir}/host.exe)
+  if(wine)
+    tessaryn_run_host(mingw_host_${arch} ${SERIES} ${dir} ${dir}/output.f32 ${wine} ${dir}/host.exe)
+  endif()
 
   # Microsoft's target: Tessaryn.lib from the zip, linked by lld-link as link.exe would.
   set(dir ${WORK_DIR}/${arch}-msvc)
@@ -92,6 +99,11 @@ foreach(arch IN ITEMS x86 x64)
     ${tool_lld_link} /nologo /entry:mainCRTStartup /subsystem:console /nodefaultlib
     /out:${dir}/host.exe ${dir}/host.obj ${unpacked}/${arch}/Tessaryn.lib ${dir}/kernel32.lib)
   # It reads input.f32 and writes output.f32 in its directory, whatever the arguments say.
-  tessaryn_run_host(msvc_host_${arch} ${SERIES} ${dir} ${dir}/output.f32
-    ${tool_wine} ${dir}/host.exe)
+  if(wine)
+    tessaryn_run_host(msvc_host_${arch} ${SERIES} ${dir} ${dir}/output.f32 ${wine} ${dir}/host.exe)
+  endif()
 endforeach()
+if(not_run)
+  list(JOIN not_run "; " not_run)
+  message("SKIPPED: the hosts were built from the zip, but not run under Wine for ${not_run}")
+endif()
