@@ -34,6 +34,9 @@ inline PlainOutputs RunPlainAll(const std::vector<float>& prices,
   PlainOutputs out{{std::vector<float>(prices.size()), std::vector<float>(prices.size()),
                     std::vector<float>(prices.size())}};
   const auto price = [&](std::int64_t k) { return static_cast<double>(prices[k]); };
+  // The cycle's coefficient depends on the period alone: worked out again when it changes.
+  std::int32_t alphaPeriod = 0;
+  double alpha = 0.0;
   for (std::int64_t i = 0; i < static_cast<std::int64_t>(prices.size()); ++i) {
     const std::int32_t period = RoundPeriod(periods[i]);
     if (period < 1 || period > i) {
@@ -50,8 +53,11 @@ inline PlainOutputs RunPlainAll(const std::vector<float>& prices,
     const double trend = smooth(changes) / 2.0 + sum / period;
 
     advance(highPass);
-    const auto [sine, cosine] = SinCos(2.0 * Pi / period);
-    const double alpha = (1.0 - sine) / cosine;
+    if (period != alphaPeriod) {
+      const auto [sine, cosine] = SinCos(2.0 * Pi / period);
+      alpha = (1.0 - sine) / cosine;
+      alphaPeriod = period;
+    }
     const double change = price(i) - price(i - 1);
     highPass[0] = 0.5 * (1.0 + alpha) * change + alpha * highPass[1];
     const double cycle = i < 3 ? change : smooth(highPass);
