@@ -18,21 +18,12 @@ std::int32_t Code(tessaryn::StreamStatus status) {
 }
 
 // Push or Revise: the bar's values into out on success, out untouched on failure.
-using BarCall = tessaryn::StreamStatus (tessaryn::StreamEngine::*)(float, float,
-                                                                   tessaryn::StreamValues&);
-
-std::int32_t OneBar(TessarynStream* stream, BarCall call, float price, float period, float out[3]) {
+template <tessaryn::StreamStatus (tessaryn::StreamEngine::*Call)(float, float, float*)>
+std::int32_t OneBar(TessarynStream* stream, float price, float period, float out[3]) {
   if (stream == nullptr || out == nullptr) {
     return Code(tessaryn::StreamStatus::NullArgument);
   }
-  tessaryn::StreamValues values{};
-  const tessaryn::StreamStatus status = (stream->engine.*call)(price, period, values);
-  if (status == tessaryn::StreamStatus::Ok) {
-    out[0] = values.trend;
-    out[1] = values.cycle;
-    out[2] = values.model;
-  }
-  return Code(status);
+  return Code((stream->engine.*Call)(price, period, out));
 }
 
 }  // namespace
@@ -57,12 +48,12 @@ TESSARYN_API void TessarynStreamDestroy(TessarynStream* stream) {
 
 TESSARYN_API int32_t TessarynStreamPush(TessarynStream* stream, float price, float period,
                                         float out[3]) {
-  return OneBar(stream, &tessaryn::StreamEngine::Push, price, period, out);
+  return OneBar<&tessaryn::StreamEngine::Push>(stream, price, period, out);
 }
 
 TESSARYN_API int32_t TessarynStreamRevise(TessarynStream* stream, float price, float period,
                                           float out[3]) {
-  return OneBar(stream, &tessaryn::StreamEngine::Revise, price, period, out);
+  return OneBar<&tessaryn::StreamEngine::Revise>(stream, price, period, out);
 }
 
 TESSARYN_API int32_t TessarynStreamPushMany(TessarynStream* stream, const float* prices,

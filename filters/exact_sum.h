@@ -10,6 +10,7 @@
 #pragma once
 
 #include <bit>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 
@@ -78,19 +79,32 @@ class ExponentSpan {
     return exponent > 1 ? exponent : 1;
   }
 
-  // True when every signed sum of at most `terms` of the values taken in is exact in double
-  // (false as soon as one of them is infinite or NaN: biased exponent 255).
-  bool SumsAreExact(std::int64_t terms) const noexcept {
+  // The most terms whose every signed sum of values taken in is exact in double: 0 as soon as
+  // one of them is infinite or NaN (biased exponent 255), no limit when all are zero. A sum
+  // of N terms needs ceil(log2 N) bits above the span, so N may reach 2^(29 - (top - unit)).
+  std::int64_t MostTerms() const noexcept {
     const int top = Top();
     if (top == 255) {
-      return false;
+      return 0;
     }
     if (smallest_ == 0x7FFFFFFF) {  // all zero
-      return true;
+      return INT64_MAX;
     }
-    const int unit = Unit();
-    const int termBits = std::bit_width(static_cast<std::uint64_t>(terms - 1));  // ceil(log2)
-    return termBits + (top - unit) + 24 <= 53;
+    const int spareBits = 53 - 24 - (top - Unit());
+    return spareBits >= 0 ? std::int64_t{1} << spareBits : 0;
+  }
+
+  bool SumsAreExact(std::int64_t terms) const noexcept { return terms <= MostTerms(); }
+
+  // Takes in one value; true when that widened the span (its limits moved).
+  bool Widens(float value) noexcept {
+    const std::int32_t magnitude = std::bit_cast<std::int32_t>(value) & 0x7FFFFFFF;
+    const std::int32_t nonzero = magnitude == 0 ? 0x7FFFFFFF : magnitude;  // zeros take no part
+    if (magnitude <= largest_ && nonzero >= smallest_) {
+      return false;
+    }
+    Add(value);
+    return true;
   }
 
  private:
@@ -107,24 +121,42 @@ class ExactSums {
   // the run, or fail (the caller may look at the run again, and Restart from it).
   bool Confirm(const float* prices, std::int32_t first, std::int32_t last,
                std::int64_t terms) noexcept {
-    if (seenFirst_ <= first && seenLast_ >= first - 1) {
-      if (last == seenLast_ + 1) {  // a stream's next price
-        seen_.Add(prices[last]);
-        seenLast_ = last;
-      } else if (last > seenLast_) {
-        seen_.Add(prices, seenLast_ + 1, last);
-        seenLast_ = last;
-      }
-      return seen_.SumsAreExact(terms);
+    if (!Covers(first)) {
+      return false;
     }
-    return false;
+    if (last == seenLast_ + 1) {
+      TakeNext(prices[last]);
+    } else if (last > seenLast_) {
+      seen_.Add(prices, seenLast_ + 1, last);
+      mostTerms_ = seen_.MostTerms();
+      seenLast_ = last;
+    }
+    return terms <= mostTerms_;
+  }
+
+  // The same for a run that ends at the price after those seen, a stream's next bar (false
+  // for any other): one price to take in, and nothing of the vector scan above inlined.
+  bool ConfirmNext(const float* prices, std::int32_t first, std::int32_t last,
+                   std::int64_t terms) noexcept {
+    if (!Covers(first) || last != seenLast_ + 1) {
+      return false;
+    }
+    TakeNext(prices[last]);
+    return terms <= mostTerms_;
   }
 
   // Starts again from the exponents of prices[first .. last].
   void Restart(const ExponentSpan& span, std::int32_t first, std::int32_t last) noexcept {
     seen_ = span;
+    mostTerms_ = span.MostTerms();
     seenFirst_ = first;
     seenLast_ = last;
+  }
+
+  // The price at `place` and those after it are to be replaced: each is taken in again when
+  // confirmed. The span keeps what it took of them, which only makes it the more cautious.
+  void Forget(std::int32_t place) noexcept {
+    seenLast_ = seenLast_ < place ? seenLast_ : place - 1;
   }
 
   // The prices moved `shift` places toward the front (a stream let its oldest ones go); the
@@ -135,7 +167,21 @@ class ExactSums {
   }
 
  private:
-  ExponentSpan seen_;  // of prices[seenFirst_ .. seenLast_]
+  // Whether what was seen reaches back to `first`, with no gap before the prices to come.
+  bool Covers(std::int32_t first) const noexcept {
+    return seenFirst_ <= first && seenLast_ >= first - 1;
+  }
+
+  // Most prices leave the span as it was.
+  void TakeNext(float price) noexcept {
+    if (seen_.Widens(price)) {
+      mostTerms_ = seen_.MostTerms();
+    }
+    ++seenLast_;
+  }
+
+  ExponentSpan seen_;                   // of prices[seenFirst_ .. seenLast_]
+  std::int64_t mostTerms_ = INT64_MAX;  // seen_.MostTerms(), kept
   std::int32_t seenFirst_ = 0;
   std::int32_t seenLast_ = -1;
 };

@@ -1,6 +1,7 @@
 #include "filters/stream.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 
@@ -32,6 +33,16 @@ StreamEngine::~StreamEngine() {
   std::free(prices_);
 }
 
+// A live series mostly keeps its period: its rounding is kept with the float's bits.
+std::int32_t StreamEngine::Rounded(float period) noexcept {
+  const auto bits = std::bit_cast<std::uint32_t>(period);
+  if (bits != periodBits_) {
+    periodBits_ = bits;
+    rounded_ = RoundPeriod(period);
+  }
+  return rounded_;
+}
+
 // A bar the routines would compute (period up to its index) with a period above the bound
 // would need prices the stream no longer has.
 bool StreamEngine::Refuses(std::int32_t period, std::int64_t bar) const noexcept {
@@ -39,8 +50,9 @@ bool StreamEngine::Refuses(std::int32_t period, std::int64_t bar) const noexcept
 }
 
 // Room for `bars` more places: a bounded buffer lets its oldest prices go first; a buffer
-// that must grow and cannot is left as it was.
-StreamStatus StreamEngine::MakeRoom(std::int32_t bars) noexcept {
+// that must grow and cannot is left as it was. (A bar's Push comes here only when the buffer
+// is full.)
+__attribute__((noinline)) StreamStatus StreamEngine::MakeRoom(std::int32_t bars) noexcept {
   if (bound_ > 0 && used_ > keep_ && used_ + std::int64_t{bars} > capacity_) {
     Rebase(used_ - keep_);
   }
@@ -74,16 +86,40 @@ void StreamEngine::Rebase(std::int32_t shift) noexcept {
   step_.trend.runs.Forget();
 }
 
+// A bar whose period is that of the last computed bar, and which comes right after it with
+// its cycle's coefficients in hand: its window is the last one moved on by a bar. Most bars of
+// a live series are such, and are neither empty nor refused.
+bool StreamEngine::MovesOn(std::int32_t place, std::int32_t period) const noexcept {
+  const CarriedWindow& w = state_.trend.window;
+  return period > 0 && w.period == period && w.newest == place - 1 &&
+         state_.cycle.coefficients.period == period;
+}
+
+// Such a bar, its price in place, taken as the routines take a uniform stretch when the
+// exponents seen so far confirm its sums exact. False when they don't, with nothing changed
+// but the exponents seen (Compute takes the bar then).
+bool StreamEngine::SlideOn(std::int32_t place, std::int64_t bar, std::int32_t period,
+                           float out[3]) noexcept {
+  if (!step_.trend.SlidesExactly(place, period)) {
+    return false;
+  }
+  Store(Values(step_.Slide<double, true>(state_, place, nullptr), bar), out);
+  return true;
+}
+
 // The newest bar's values, its price already in place. Each step does as the bar loop does
 // for a bar on its own: the trend first confirms how its sum may be formed (PlanBar, its
 // Plan for a lone bar).
-StreamValues StreamEngine::Compute(std::int32_t place, std::int64_t bar,
-                                   std::int32_t period) noexcept {
+__attribute__((noinline, flatten)) StreamValues StreamEngine::Compute(
+    std::int32_t place, std::int64_t bar, std::int32_t period) noexcept {
   if (!Computed(bar, period)) {
     return {EmptyValue, EmptyValue, EmptyValue};
   }
   step_.trend.PlanBar(state_.trend, place, period);
-  const auto inputs = step_.Record(state_, place, period);
+  return Values(step_.Record(state_, place, period), bar);
+}
+
+StreamValues StreamEngine::Values(const Inputs& inputs, std::int64_t bar) noexcept {
   const auto index = static_cast<std::int32_t>(std::min<std::int64_t>(bar, 3));
   const double trend = step_.trend.Value(state_.trend, inputs.trend, index);
   const double cycle = step_.cycle.Value(state_.cycle, inputs.cycle, index);
@@ -91,42 +127,70 @@ StreamValues StreamEngine::Compute(std::int32_t place, std::int64_t bar,
           static_cast<float>(TrendPlusCycle(trend, cycle))};
 }
 
+// Each value its own store: the caller may read them back at once, and a wider load of
+// narrower stores just made would wait for them to reach the cache.
+void StreamEngine::Store(const StreamValues& values, float out[3]) noexcept {
+  out[0] = values.trend;
+  out[1] = values.cycle;
+  out[2] = values.model;
+}
+
 // Appends one bar whose room is made: what Revise goes back to is kept first.
 void StreamEngine::Append(float price) noexcept {
   beforeNewest_ = state_;
-  exactBeforeNewest_ = step_.trend.exact;
   prices_[used_] = price;
 }
 
-StreamStatus StreamEngine::Push(float price, float period, StreamValues& values) noexcept {
-  const std::int32_t rounded = RoundPeriod(period);
+// The common bar inline, without a call; every other through PushAnyBar.
+__attribute__((flatten)) StreamStatus StreamEngine::Push(float price, float period,
+                                                         float out[3]) noexcept {
+  const std::int32_t rounded = Rounded(period);
+  if (used_ < capacity_ && MovesOn(used_, rounded)) {
+    Append(price);
+    if (SlideOn(used_, size_, rounded, out)) {
+      ++used_;
+      ++size_;
+      return StreamStatus::Ok;
+    }
+  }
+  return PushAnyBar(price, rounded, out);
+}
+
+__attribute__((noinline)) StreamStatus StreamEngine::PushAnyBar(float price, std::int32_t rounded,
+                                                                float out[3]) noexcept {
   if (Refuses(rounded, size_)) {
     return StreamStatus::PeriodAboveBound;
   }
-  const StreamStatus room = MakeRoom(1);
-  if (room != StreamStatus::Ok) {
-    return room;
+  if (used_ == capacity_) {
+    const StreamStatus room = MakeRoom(1);
+    if (room != StreamStatus::Ok) {
+      return room;
+    }
   }
   Append(price);
-  values = Compute(used_, size_, rounded);
+  Store(Compute(used_, size_, rounded), out);
   ++used_;
   ++size_;
   return StreamStatus::Ok;
 }
 
-StreamStatus StreamEngine::Revise(float price, float period, StreamValues& values) noexcept {
+__attribute__((flatten)) StreamStatus StreamEngine::Revise(float price, float period,
+                                                           float out[3]) noexcept {
   if (size_ == 0) {
     return StreamStatus::Empty;
   }
-  const std::int32_t rounded = RoundPeriod(period);
+  const std::int32_t rounded = Rounded(period);
   if (Refuses(rounded, size_ - 1)) {
     return StreamStatus::PeriodAboveBound;
   }
+  const std::int32_t place = used_ - 1;
   state_ = beforeNewest_;
-  step_.trend.exact = exactBeforeNewest_;
-  step_.trend.runs.Forget(used_ - 1);
-  prices_[used_ - 1] = price;
-  values = Compute(used_ - 1, size_ - 1, rounded);
+  step_.trend.exact.Forget(place);
+  step_.trend.runs.Forget(place);
+  prices_[place] = price;
+  if (!(MovesOn(place, rounded) && SlideOn(place, size_ - 1, rounded, out))) {
+    Store(Compute(place, size_ - 1, rounded), out);
+  }
   return StreamStatus::Ok;
 }
 

@@ -39,23 +39,35 @@ class StreamEngine {
   StreamEngine(const StreamEngine&) = delete;
   StreamEngine& operator=(const StreamEngine&) = delete;
 
-  StreamStatus Push(float price, float period, StreamValues& values) noexcept;
-  StreamStatus Revise(float price, float period, StreamValues& values) noexcept;
+  // The bar's trend, cycle and model into out, in that order; out untouched on failure.
+  StreamStatus Push(float price, float period, float out[3]) noexcept;
+  StreamStatus Revise(float price, float period, float out[3]) noexcept;
   StreamStatus PushMany(const float* prices, const float* periods, std::int32_t count, float* trend,
                         float* cycle, float* model) noexcept;
   void Reset() noexcept;
   std::int64_t Size() const noexcept { return size_; }
 
+  // The trend's window as carried after the last computed bar, its sum in double: what the
+  // tests hold against a fresh sum, where rounding to single precision would hide a difference.
+  const CarriedWindow& Window() const noexcept { return state_.trend.window; }
+
  private:
   using State = TrendPlusCycleStep::State<double>;
+  using Inputs = TrendPlusCycleStep::Inputs<double>;
 
+  std::int32_t Rounded(float period) noexcept;
   bool Refuses(std::int32_t period, std::int64_t bar) const noexcept;
   StreamStatus MakeRoom(std::int32_t bars) noexcept;
   void Rebase(std::int32_t shift) noexcept;
+  StreamStatus PushAnyBar(float price, std::int32_t rounded, float out[3]) noexcept;
+  bool MovesOn(std::int32_t place, std::int32_t period) const noexcept;
+  bool SlideOn(std::int32_t place, std::int64_t bar, std::int32_t period, float out[3]) noexcept;
   StreamValues Compute(std::int32_t place, std::int64_t bar, std::int32_t period) noexcept;
+  StreamValues Values(const Inputs& inputs, std::int64_t bar) noexcept;
   void RunBatch(std::int32_t count, const float* periods, float* trend, float* cycle,
                 float* model) noexcept;
   void Append(float price) noexcept;
+  static void Store(const StreamValues& values, float out[3]) noexcept;
 
   // Bars PushMany hands to the bar loop at a time; also the room a bounded buffer keeps
   // beyond its window.
@@ -69,10 +81,12 @@ class StreamEngine {
   std::int64_t size_ = 0;  // bars seen
   TrendPlusCycleStep step_;
   State state_{};
-  // Before the newest bar: what Revise goes back to.
+  // Before the newest bar: what Revise goes back to. (The trend's exponents seen keep the
+  // newest price's when it is revised: a wider span is only the more cautious.)
   State beforeNewest_{};
-  ExactSums exactBeforeNewest_;
-  float scratch_[BatchBars];  // outputs PushMany was not given
+  std::uint32_t periodBits_ = 0;  // the last period taken, +0.0f at first
+  std::int32_t rounded_ = 0;      // its rounding
+  float scratch_[BatchBars];      // outputs PushMany was not given
 };
 
 }  // namespace tessaryn

@@ -145,6 +145,13 @@ struct TrendStep {
                          : SumsAreExact(start, i, period);
   }
 
+  // For a lone bar i whose window is the carried one moved on by a bar: whether the exponents
+  // seen so far confirm its sums exact, so that it may slide on (Slide, uniform). When they
+  // don't, PlanBar looks further.
+  bool SlidesExactly(std::int32_t i, std::int32_t period) noexcept {
+    return exact.ConfirmNext(prices, i - period, i, std::int64_t{period} + 1);
+  }
+
   // What the value takes of each bar: its window change, sum and length.
   template <class V>
   struct Inputs {
@@ -207,9 +214,13 @@ struct TrendStep {
   // no larger unit) and costs a step per block.
   bool SumsAreExact(std::int32_t oldest, std::int32_t last, std::int32_t longest) noexcept {
     const std::int64_t terms = std::int64_t{longest} + 1;
-    if (exact.Confirm(prices, oldest, last, terms)) {
-      return true;
-    }
+    return exact.Confirm(prices, oldest, last, terms) || RunSumsAreExact(oldest, last, terms);
+  }
+
+  // The run looked at again when the exponents seen so far fail it: apart, so that a bar
+  // taken on its own (a stream's) carries none of its weight.
+  __attribute__((noinline)) bool RunSumsAreExact(std::int32_t oldest, std::int32_t last,
+                                                 std::int64_t terms) noexcept {
     oldest -= oldest % RunSums::BlockBars;
     const RunSums::Span span = runs.Of(prices, oldest, last);
     if (span.magnitudes.SumsAreExact(terms)) {

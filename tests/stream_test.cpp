@@ -1,5 +1,7 @@
 // Streams give the batch routines' bits on the series so far, however bars arrive: pushed,
 // revised while they form, appended many at once, refused past the bound.
+#include "filters/stream.h"
+
 #include <gtest/gtest.h>
 #include <tessaryn_stream.h>
 
@@ -12,6 +14,8 @@
 #include <vector>
 
 #include "differential_cases.h"
+#include "filters/round_period.h"
+#include "filters/window_sum.h"
 #include "test_support.h"
 
 namespace tessaryn::test {
@@ -42,13 +46,14 @@ bool Same(float a, float b) {
 }
 
 // A value a forming bar may pass through: near the close, far off, or one of the prices that
-// defeat the exactness check.
-float Tick(std::mt19937& rng, float close) {
-  const float odd[] = {std::numeric_limits<float>::quiet_NaN(), 3.4E+38f, 1e30f, 0x1p-40f,
-                       std::numeric_limits<float>::infinity()};
+// defeat the exactness check (then `odd` is set).
+float Tick(std::mt19937& rng, float close, bool& odd) {
+  const float odds[] = {std::numeric_limits<float>::quiet_NaN(), 3.4E+38f, 1e30f, 0x1p-40f,
+                        std::numeric_limits<float>::infinity()};
   const int kind = std::uniform_int_distribution<int>(0, 19)(rng);
-  if (kind == 0)
-    return odd[std::uniform_int_distribution<int>(0, 4)(rng)];
+  odd = kind == 0;
+  if (odd)
+    return odds[std::uniform_int_distribution<int>(0, 4)(rng)];
   return close * (1.0f + 0.01f * std::normal_distribution<float>()(rng)) + (kind == 1 ? 1e6f : 0);
 }
 
@@ -65,12 +70,15 @@ TEST(Stream, EqualsTheRoutinesBarByBarWithRevisions) {
     for (std::size_t i = 0; i < bars; ++i) {
       // A forming bar: a few ticks, some with another period, then the close.
       const int ticks = std::uniform_int_distribution<int>(0, 3)(rng);
-      stream.Push(ticks ? Tick(rng, prices[i]) : prices[i], periods[i]);
+      bool odd = false;
+      stream.Push(ticks ? Tick(rng, prices[i], odd) : prices[i], periods[i]);
       for (int t = 1; t < ticks; ++t) {
         const float period = t == 1 ? periods[i] * 2.0f : periods[i];
-        const float tick = Tick(rng, prices[i]);
+        const float tick = Tick(rng, prices[i], odd);
         const BarValues forming = stream.Revise(tick, period);
-        if (i % 97 == 0) {  // against the routines on the series with this bar
+        // Against the routines on the series with this bar: now and then, and wherever the
+        // price would defeat the exactness check, which the stream must see after a revision.
+        if (i % 97 == 0 || odd) {
           std::vector<float> p(prices.begin(), prices.begin() + i + 1);
           std::vector<float> q(periods.begin(), periods.begin() + i + 1);
           p.back() = tick;
@@ -87,6 +95,57 @@ TEST(Stream, EqualsTheRoutinesBarByBarWithRevisions) {
     Stream plain;
     for (std::size_t i = 0; i < bars; ++i)
       ASSERT_TRUE(SameBar(plain.Push(prices[i], periods[i]), want, i)) << c.name << ", plain";
+  }
+}
+
+// The carried window sum in double against a fresh one, after every push and revision: a
+// revised price the exactness check did not see would carry a sum that rounds differently.
+// Ticks that do defeat the check, a huge one beside a close of the other sign among them.
+TEST(Stream, CarriedSumsHaveTheFreshSumsBitsThroughRevisions) {
+  const float ticks[] = {0x1p60f,
+                         -0x1p60f,
+                         0x1p40f + 0x1p17f,
+                         3.4E+38f,
+                         0x1p-40f,
+                         0.0f,
+                         std::numeric_limits<float>::quiet_NaN()};
+  unsigned seed = 700;
+  for (const DifferentialCase& c : kCases) {
+    const Series s = Build(c, seed++);
+    std::mt19937 rng(seed);
+    StreamEngine engine(0);
+    std::vector<float> prices;  // the series so far, the newest bar as last revised
+    const auto check = [&](float period, const char* what) {
+      const std::int32_t rounded = RoundPeriod(period);
+      const auto bar = static_cast<std::int32_t>(prices.size()) - 1;
+      if (rounded < 1 || rounded > bar)
+        return ::testing::AssertionSuccess();
+      const double fresh = FreshWindowSum(prices.data(), bar, rounded);
+      const CarriedWindow& w = engine.Window();
+      if (w.period == rounded && (Bits(w.sum) == Bits(fresh) || (w.sum != w.sum && fresh != fresh)))
+        return ::testing::AssertionSuccess();
+      return ::testing::AssertionFailure() << c.name << ", bar " << bar << " " << what << ": "
+                                           << w.sum << " instead of " << fresh;
+    };
+    float out[3];
+    for (std::size_t i = 0; i < std::min<std::size_t>(s.prices.size(), 600); ++i) {
+      const int ticking = std::uniform_int_distribution<int>(0, 2)(rng);
+      for (int t = 0; t <= ticking; ++t) {
+        const auto pick =
+            std::uniform_int_distribution<std::size_t>(0, 2 * std::size(ticks) - 1)(rng);
+        const float price = t == ticking              ? s.prices[i]
+                            : pick < std::size(ticks) ? ticks[pick]
+                                                      : s.prices[i] * 1.01f;
+        if (t == 0) {
+          prices.push_back(price);
+          ASSERT_EQ(engine.Push(price, s.periods[i], out), StreamStatus::Ok);
+        } else {
+          prices.back() = price;
+          ASSERT_EQ(engine.Revise(price, s.periods[i], out), StreamStatus::Ok);
+        }
+        ASSERT_TRUE(check(s.periods[i], t == 0 ? "pushed" : "revised"));
+      }
+    }
   }
 }
 
