@@ -7,6 +7,7 @@
 
 #include "filters/bar_loop.h"
 #include "filters/round_period.h"
+#include "filters/widest_vectors.h"
 
 namespace tessaryn {
 
@@ -17,6 +18,19 @@ constexpr std::int64_t kMostPlaces = INT32_MAX;
 bool Computed(std::int64_t bar, std::int32_t period) noexcept {
   return period >= 1 && period <= bar;
 }
+
+// The bar loop over a batch of bars, compiled as the routines are (widest_vectors.h), so that
+// PushMany runs the routines' own code.
+#define TESSARYN_STREAM_BATCH(Name, Step)                                                       \
+  TESSARYN_WIDEST_VECTORS void Name(Step& step, Step::State<double>& state, std::int32_t first, \
+                                    std::int32_t count, const float* periods,                   \
+                                    float* out) noexcept {                                      \
+    BarLoop(step, state, first, count, periods, out);                                           \
+  }
+TESSARYN_STREAM_BATCH(TrendBatch, TrendStep)
+TESSARYN_STREAM_BATCH(CycleBatch, CycleStep)
+TESSARYN_STREAM_BATCH(ModelBatch, TrendPlusCycleStep)
+#undef TESSARYN_STREAM_BATCH
 
 }  // namespace
 
@@ -201,13 +215,13 @@ void StreamEngine::RunBatch(std::int32_t count, const float* periods, float* tre
                             float* model) noexcept {
   if (trend != nullptr) {
     TrendStep::State<double> state = state_.trend;
-    BarLoop(step_.trend, state, used_, count, periods, trend);
+    TrendBatch(step_.trend, state, used_, count, periods, trend);
   }
   if (cycle != nullptr) {
     CycleStep::State<double> state = state_.cycle;
-    BarLoop(step_.cycle, state, used_, count, periods, cycle);
+    CycleBatch(step_.cycle, state, used_, count, periods, cycle);
   }
-  BarLoop(step_, state_, used_, count, periods, model != nullptr ? model : scratch_);
+  ModelBatch(step_, state_, used_, count, periods, model != nullptr ? model : scratch_);
 }
 
 StreamStatus StreamEngine::PushMany(const float* prices, const float* periods, std::int32_t count,
