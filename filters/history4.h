@@ -35,6 +35,13 @@ struct History4<double> {
     h1 = h0;
     return smoothed;
   }
+
+  // Advance undone, given the value it let go (h3 before it).
+  void Retreat(double dropped) noexcept {
+    h1 = h2;
+    h2 = h3;
+    h3 = dropped;
+  }
 };
 
 // Two bars at a time: `before` holds the two bars before (older in the low lane), `before2`

@@ -109,16 +109,26 @@ bool StreamEngine::MovesOn(std::int32_t place, std::int32_t period) const noexce
          state_.cycle.coefficients.period == period;
 }
 
-// Such a bar, its price in place, taken as the routines take a uniform stretch when the
-// exponents seen so far confirm its sums exact. False when they don't, with nothing changed
-// but the exponents seen (Compute takes the bar then).
-bool StreamEngine::SlideOn(std::int32_t place, std::int64_t bar, std::int32_t period,
-                           float out[3]) noexcept {
-  if (!step_.trend.SlidesExactly(place, period)) {
-    return false;
-  }
+// Such a bar, its price in place and its sums confirmed exact (TrendStep::SlidesExactly),
+// taken as the routines take a uniform stretch.
+void StreamEngine::SlideOn(std::int32_t place, std::int64_t bar, float out[3]) noexcept {
   Store(Values(step_.Slide<double, true>(state_, place, nullptr), bar), out);
-  return true;
+}
+
+// The state before the newest bar, at `place`, back. After a slide, what it overwrote is put
+// back, and the whole state kept for the bar's next revision.
+void StreamEngine::BeforeNewest(std::int32_t place) noexcept {
+  if (!newestSlid_) {
+    state_ = beforeNewest_;
+    return;
+  }
+  state_.trend.window.sum = slidOver_.sum;
+  state_.trend.window.newest = place - 1;
+  state_.trend.changes.Retreat(slidOver_.trendDropped);
+  state_.cycle.highPass = slidOver_.highPass;
+  state_.cycle.values.Retreat(slidOver_.cycleDropped);
+  beforeNewest_ = state_;
+  newestSlid_ = false;
 }
 
 // The newest bar's values, its price already in place. Each step does as the bar loop does
@@ -149,9 +159,10 @@ void StreamEngine::Store(const StreamValues& values, float out[3]) noexcept {
   out[2] = values.model;
 }
 
-// Appends one bar whose room is made: what Revise goes back to is kept first.
+// Appends one bar whose room is made: what Revise goes back to is kept first, the whole state.
 void StreamEngine::Append(float price) noexcept {
   beforeNewest_ = state_;
+  newestSlid_ = false;
   prices_[used_] = price;
 }
 
@@ -160,8 +171,12 @@ __attribute__((flatten)) StreamStatus StreamEngine::Push(float price, float peri
                                                          float out[3]) noexcept {
   const std::int32_t rounded = Rounded(period);
   if (used_ < capacity_ && MovesOn(used_, rounded)) {
-    Append(price);
-    if (SlideOn(used_, size_, rounded, out)) {
+    prices_[used_] = price;
+    if (step_.trend.SlidesExactly(used_, rounded)) {
+      slidOver_ = {state_.trend.window.sum, state_.trend.changes.h3, state_.cycle.highPass,
+                   state_.cycle.values.h3};
+      newestSlid_ = true;
+      SlideOn(used_, size_, out);
       ++used_;
       ++size_;
       return StreamStatus::Ok;
@@ -198,11 +213,13 @@ __attribute__((flatten)) StreamStatus StreamEngine::Revise(float price, float pe
     return StreamStatus::PeriodAboveBound;
   }
   const std::int32_t place = used_ - 1;
-  state_ = beforeNewest_;
+  BeforeNewest(place);
   step_.trend.exact.Forget(place);
   step_.trend.runs.Forget(place);
   prices_[place] = price;
-  if (!(MovesOn(place, rounded) && SlideOn(place, size_ - 1, rounded, out))) {
+  if (MovesOn(place, rounded) && step_.trend.SlidesExactly(place, rounded)) {
+    SlideOn(place, size_ - 1, out);
+  } else {
     Store(Compute(place, size_ - 1, rounded), out);
   }
   return StreamStatus::Ok;
@@ -289,6 +306,7 @@ void StreamEngine::Reset() noexcept {
   size_ = 0;
   state_ = State{};
   beforeNewest_ = State{};
+  newestSlid_ = false;
   step_.trend.exact = ExactSums{};
   step_.trend.runs.Forget();
 }
