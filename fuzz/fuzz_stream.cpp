@@ -1,8 +1,10 @@
 // Streams against the batch routines: the bytes decode to a bound and a sequence of Push,
 // Revise, PushMany and Reset calls (prices and periods as in fuzz_input.h; an operation byte
 // of 15 modulo 16 pushes a raw price and period, as the seed corpus does); every value a
-// call gives must be what the routines give on the series so far, and a call refused for its
-// bound must be refused exactly where the routines would need prices the stream let go.
+// call gives must be what the routines give on the series as it was then, and a call refused
+// for its bound must be refused exactly where the routines would need prices the stream let
+// go. The values are kept and checked in few runs of the routines (see Check), not one run a
+// call: the target then runs several times as many inputs a second.
 #include <tessaryn.h>
 #include <tessaryn_stream.h>
 
@@ -21,29 +23,46 @@ namespace {
 
 constexpr std::size_t kMostStreamBars = 700;
 
+// The series the stream has seen since its last reset, and the values it gave for each bar
+// (the last call's), with which outputs it was asked for.
 struct Model {
   std::vector<float> prices, periods;
+  std::vector<float> got[3];   // trend, cycle, model as the stream gave them
+  std::vector<bool> asked[3];  // whether the stream was asked for that output of the bar
 };
 
-// The routines' values of bars first .. on the model series, against the stream's.
-void Check(const Model& m, std::size_t first, const float* trend, const float* cycle,
-           const float* model) {
-  const auto count = static_cast<std::int32_t>(m.prices.size());
-  std::vector<float> want(m.prices.size());
-  const struct {
-    const char* name;
-    void(TESSARYN_CALL* run)(const float*, const float*, std::int32_t, float*);
-    const float* got;
-  } outputs[] = {{"stream trend", &::ITrend, trend},
-                 {"stream cycle", &::CyclicalComponent, cycle},
-                 {"stream model", &::Tessaryn, model}};
-  for (const auto& output : outputs) {
-    if (output.got == nullptr)
-      continue;
-    output.run(m.prices.data(), m.periods.data(), count, want.data());
-    for (std::size_t i = first; i < m.prices.size(); ++i)
-      if (!Same(output.got[i - first], want[i]))
-        Finding(output.name, i, output.got[i - first], want[i]);
+using Routine = void(TESSARYN_CALL*)(const float*, const float*, std::int32_t, float*);
+constexpr struct {
+  const char* name;
+  Routine run;
+} kOutputs[] = {{"stream trend", &::ITrend},
+                {"stream cycle", &::CyclicalComponent},
+                {"stream model", &::Tessaryn}};
+
+// Every value kept for bars first .. last against the routines run once over the series up
+// to bar `last`: a value the stream gave for a bar is what the routines give on the series
+// as it was then, and bars before the newest do not change. So one run checks every bar
+// pushed since, and a value a revision is about to replace is checked before it goes.
+void Check(const Model& m, std::size_t first, std::size_t last) {
+  if (last < first || last >= m.prices.size())
+    return;
+  const auto count = static_cast<std::int32_t>(last + 1);
+  std::vector<float> want(last + 1);
+  for (int k = 0; k < 3; ++k) {
+    kOutputs[k].run(m.prices.data(), m.periods.data(), count, want.data());
+    for (std::size_t i = first; i <= last; ++i)
+      if (m.asked[k][i] && !Same(m.got[k][i], want[i]))
+        Finding(kOutputs[k].name, i, m.got[k][i], want[i]);
+  }
+}
+
+// The values the stream gave for the newest bar, or for bars first .. from PushMany.
+void Keep(Model& m, std::size_t bar, const float* const values[3], std::size_t k) {
+  for (int o = 0; o < 3; ++o) {
+    m.got[o].resize(bar + 1);
+    m.asked[o].resize(bar + 1);
+    m.asked[o][bar] = values[o] != nullptr;
+    m.got[o][bar] = values[o] != nullptr ? values[o][k] : 0.0f;
   }
 }
 
@@ -59,6 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::int32_t bound = in.Byte() % 4 == 0 ? 0 : 1 + in.Word() % 400;
   TessarynStream* stream = TessarynStreamCreate(bound);
   Model m;
+  std::size_t checked = 0;  // bars before this one were checked and will not change
   float walk = 100.0f, period = 10.0f;
   int exponent = 6;
   while (!in.empty()) {
@@ -86,13 +106,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (code != TESSARYN_STREAM_OK)
         Finding("push or revise failed");
       if (revise) {
+        Check(m, checked, bar);  // the values about to be replaced, and any before them
+        checked = bar;
         m.prices.back() = price;
         m.periods.back() = p;
       } else {
         m.prices.push_back(price);
         m.periods.push_back(p);
       }
-      Check(m, bar, &out[0], &out[1], &out[2]);
+      const float* const values[3] = {&out[0], &out[1], &out[2]};
+      Keep(m, bar, values, 0);
       // The other values of the bar, from the same call, are checked by index above; the
       // stream's size follows the model's.
       if (TessarynStreamSize(stream) != static_cast<std::int64_t>(m.prices.size()))
@@ -123,12 +146,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const std::size_t first = m.prices.size();
       m.prices.insert(m.prices.end(), add.prices.begin(), add.prices.end());
       m.periods.insert(m.periods.end(), add.periods.begin(), add.periods.end());
-      Check(m, first, wanted[0], wanted[1], wanted[2]);
+      for (std::size_t k = 0; k < n; ++k)
+        Keep(m, first + k, wanted, k);
     } else {  // reset
+      Check(m, checked, m.prices.size() - 1);
       TessarynStreamReset(stream);
       m = Model{};
+      checked = 0;
     }
   }
+  Check(m, checked, m.prices.size() - 1);
   TessarynStreamDestroy(stream);
   return 0;
 }
