@@ -115,6 +115,14 @@ void StreamEngine::SlideOn(std::int32_t place, std::int64_t bar, float out[3]) n
   Store(Values(step_.Slide<double, true>(state_, place, nullptr), bar), out);
 }
 
+// What a slide overwrites (the rest of the state it moves or leaves as it was), kept before
+// it so that BeforeNewest can put it back.
+void StreamEngine::KeepSlidOver() noexcept {
+  slidOver_ = {state_.trend.window.sum, state_.trend.changes.h3, state_.cycle.highPass,
+               state_.cycle.values.h3};
+  newestSlid_ = true;
+}
+
 // The state before the newest bar, at `place`, back. After a slide, what it overwrote is put
 // back, and the whole state kept for the bar's next revision.
 void StreamEngine::BeforeNewest(std::int32_t place) noexcept {
@@ -151,8 +159,8 @@ StreamValues StreamEngine::Values(const Inputs& inputs, std::int64_t bar) noexce
           static_cast<float>(TrendPlusCycle(trend, cycle))};
 }
 
-// Each value its own store: the caller may read them back at once, and a wider load of
-// narrower stores just made would wait for them to reach the cache.
+// Straight into the caller's array: a struct handed back and copied there was read back with
+// loads wider than the stores just made, which wait for those stores to reach the cache.
 void StreamEngine::Store(const StreamValues& values, float out[3]) noexcept {
   out[0] = values.trend;
   out[1] = values.cycle;
@@ -173,9 +181,7 @@ __attribute__((flatten)) StreamStatus StreamEngine::Push(float price, float peri
   if (used_ < capacity_ && MovesOn(used_, rounded)) {
     prices_[used_] = price;
     if (step_.trend.SlidesExactly(used_, rounded)) {
-      slidOver_ = {state_.trend.window.sum, state_.trend.changes.h3, state_.cycle.highPass,
-                   state_.cycle.values.h3};
-      newestSlid_ = true;
+      KeepSlidOver();
       SlideOn(used_, size_, out);
       ++used_;
       ++size_;

@@ -67,6 +67,7 @@ class StreamEngine {
   void RunBatch(std::int32_t count, const float* periods, float* trend, float* cycle,
                 float* model) noexcept;
   void Append(float price) noexcept;
+  void KeepSlidOver() noexcept;
   void BeforeNewest(std::int32_t place) noexcept;
   static void Store(const StreamValues& values, float out[3]) noexcept;
 
