@@ -1,6 +1,6 @@
 // Streams beside the batch routines: a Push (all three values) and a Revise of the forming
-// bar at periods 14, 200 and 10,000, and PushMany over 10^6 bars beside the three routines
-// run one after another.
+// bar at periods 14, 200 and 10,000, a bar pushed and revised three times, and PushMany over
+// 10^6 bars beside the three routines run one after another.
 #include <benchmark/benchmark.h>
 #include <tessaryn.h>
 #include <tessaryn_stream.h>
@@ -48,6 +48,23 @@ void StreamReviseBench(benchmark::State& state) {
       benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
+// A live bar as it forms: pushed at its first tick, revised at each of three more.
+void StreamTicksBench(benchmark::State& state) {
+  const auto period = static_cast<float>(state.range(0));
+  const std::vector<float>& prices = Prices(kSeries);
+  Stream stream(static_cast<std::int32_t>(state.range(0)));
+  std::int32_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(stream.Push(prices[i] * 0.999f, period));
+    benchmark::DoNotOptimize(stream.Revise(prices[i] * 1.001f, period));
+    benchmark::DoNotOptimize(stream.Revise(prices[i] * 0.9995f, period));
+    benchmark::DoNotOptimize(stream.Revise(prices[i], period));
+    i = (i + 1) & (kSeries - 1);
+  }
+  state.counters["bars/s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
 constexpr std::int32_t kMany = 1'000'000;
 
 void StreamPushManyBench(benchmark::State& state) {
@@ -75,6 +92,7 @@ void ThreeRoutinesBench(benchmark::State& state) {
 
 BENCHMARK(StreamPushBench)->Name("StreamPush")->Arg(14)->Arg(200)->Arg(10000);
 BENCHMARK(StreamReviseBench)->Name("StreamRevise")->Arg(14)->Arg(200)->Arg(10000);
+BENCHMARK(StreamTicksBench)->Name("StreamBarOfFourTicks")->Arg(14)->Arg(10000);
 BENCHMARK(StreamPushManyBench)->Name("StreamPushMany")->Unit(benchmark::kMillisecond);
 BENCHMARK(ThreeRoutinesBench)->Name("ThreeRoutines")->Unit(benchmark::kMillisecond);
 
