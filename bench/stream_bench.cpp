@@ -16,6 +16,12 @@ namespace {
 
 constexpr std::int32_t kSeries = 1 << 20;  // prices cycled through, longer than any period
 
+// One bar per iteration, as a rate.
+void CountBars(benchmark::State& state) {
+  state.counters["bars/s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
 // One bar per iteration; the stream bounded by the period, so memory stays flat.
 void StreamPushBench(benchmark::State& state) {
   const auto period = static_cast<float>(state.range(0));
@@ -26,8 +32,7 @@ void StreamPushBench(benchmark::State& state) {
     benchmark::DoNotOptimize(stream.Push(prices[i], period));
     i = (i + 1) & (kSeries - 1);
   }
-  state.counters["bars/s"] =
-      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+  CountBars(state);
 }
 
 // A forming bar revised once per iteration (each tick a new price), after a warm history.
@@ -44,8 +49,7 @@ void StreamReviseBench(benchmark::State& state) {
     benchmark::DoNotOptimize(stream.Revise(prices[i], period));
     i = (i + 1) & (kSeries - 1);
   }
-  state.counters["bars/s"] =
-      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+  CountBars(state);
 }
 
 // A live bar as it forms: pushed at its first tick, revised at each of three more.
@@ -61,8 +65,7 @@ void StreamTicksBench(benchmark::State& state) {
     benchmark::DoNotOptimize(stream.Revise(prices[i], period));
     i = (i + 1) & (kSeries - 1);
   }
-  state.counters["bars/s"] =
-      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+  CountBars(state);
 }
 
 constexpr std::int32_t kMany = 1'000'000;
