@@ -16,56 +16,47 @@ namespace {
 
 constexpr std::int32_t kSeries = 1 << 20;  // prices cycled through, longer than any period
 
-// One bar per iteration, as a rate.
-void CountBars(benchmark::State& state) {
-  state.counters["bars/s"] =
-      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-}
-
-// One bar per iteration; the stream bounded by the period, so memory stays flat.
-void StreamPushBench(benchmark::State& state) {
+// One bar per iteration on a stream bounded by the period (so memory stays flat), after
+// `warm` bars pushed: bar(stream, price, period) takes the iteration's price.
+template <class Bar>
+void EachBar(benchmark::State& state, std::int32_t warm, Bar&& bar) {
   const auto period = static_cast<float>(state.range(0));
   const std::vector<float>& prices = Prices(kSeries);
   Stream stream(static_cast<std::int32_t>(state.range(0)));
-  std::int32_t i = 0;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(stream.Push(prices[i], period));
-    i = (i + 1) & (kSeries - 1);
-  }
-  CountBars(state);
-}
-
-// A forming bar revised once per iteration (each tick a new price), after a warm history.
-void StreamReviseBench(benchmark::State& state) {
-  const auto period = static_cast<float>(state.range(0));
-  const std::vector<float>& prices = Prices(kSeries);
-  Stream stream(static_cast<std::int32_t>(state.range(0)));
-  const std::int32_t warm = static_cast<std::int32_t>(state.range(0)) * 2 + 1000;
   for (std::int32_t k = 0; k < warm; ++k) {
     stream.Push(prices[k], period);
   }
   std::int32_t i = 0;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(stream.Revise(prices[i], period));
+    bar(stream, prices[i], period);
     i = (i + 1) & (kSeries - 1);
   }
-  CountBars(state);
+  state.counters["bars/s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+void StreamPushBench(benchmark::State& state) {
+  EachBar(state, 0, [](Stream& stream, float price, float period) {
+    benchmark::DoNotOptimize(stream.Push(price, period));
+  });
+}
+
+// A forming bar revised once per iteration (each tick a new price), after a warm history.
+void StreamReviseBench(benchmark::State& state) {
+  const std::int32_t warm = static_cast<std::int32_t>(state.range(0)) * 2 + 1000;
+  EachBar(state, warm, [](Stream& stream, float price, float period) {
+    benchmark::DoNotOptimize(stream.Revise(price, period));
+  });
 }
 
 // A live bar as it forms: pushed at its first tick, revised at each of three more.
 void StreamTicksBench(benchmark::State& state) {
-  const auto period = static_cast<float>(state.range(0));
-  const std::vector<float>& prices = Prices(kSeries);
-  Stream stream(static_cast<std::int32_t>(state.range(0)));
-  std::int32_t i = 0;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(stream.Push(prices[i] * 0.999f, period));
-    benchmark::DoNotOptimize(stream.Revise(prices[i] * 1.001f, period));
-    benchmark::DoNotOptimize(stream.Revise(prices[i] * 0.9995f, period));
-    benchmark::DoNotOptimize(stream.Revise(prices[i], period));
-    i = (i + 1) & (kSeries - 1);
-  }
-  CountBars(state);
+  EachBar(state, 0, [](Stream& stream, float price, float period) {
+    benchmark::DoNotOptimize(stream.Push(price * 0.999f, period));
+    benchmark::DoNotOptimize(stream.Revise(price * 1.001f, period));
+    benchmark::DoNotOptimize(stream.Revise(price * 0.9995f, period));
+    benchmark::DoNotOptimize(stream.Revise(price, period));
+  });
 }
 
 constexpr std::int32_t kMany = 1'000'000;
