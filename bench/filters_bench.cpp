@@ -60,9 +60,11 @@ void FilterArguments(benchmark::internal::Benchmark* b) {
 
 }  // namespace
 
-BENCHMARK(Filter<::ITrend>)->Name("ITrend")->Apply(FilterArguments);
-BENCHMARK(Filter<::CyclicalComponent>)->Name("CyclicalComponent")->Apply(FilterArguments);
-BENCHMARK(Filter<::Tessaryn>)->Name("Tessaryn")->Apply(FilterArguments);
+// Every indicator of the table.
+#define TESSARYN_INDICATOR(Routine, Ordinal, Step, output, function, Plain) \
+  BENCHMARK(Filter<::Routine>)->Name(#Routine)->Apply(FilterArguments);
+#include "filters/indicators.inc"
+#undef TESSARYN_INDICATOR
 BENCHMARK(Filter<FreshSumTrend>)
     ->Name("FreshSumTrend")
     ->Args({1'000'000, 14})

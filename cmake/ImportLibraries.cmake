@@ -7,7 +7,7 @@
 # names the DLL exports, so it is replaced by one made from the decorated list; -k makes
 # every import ask the DLL for the plain name. On x64 the names are plain everywhere.
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-  set(tessaryn_import_names ${PROJECT_SOURCE_DIR}/exports/tessaryn-x86.def)
+  set(tessaryn_import_names ${TESSARYN_DEF_X86})
   set(tessaryn_llvm_machine i386)
   set(tessaryn_kill_at -k)
   add_custom_command(TARGET tessaryn POST_BUILD
@@ -17,7 +17,7 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     VERBATIM)
   set_property(TARGET tessaryn APPEND PROPERTY LINK_DEPENDS ${tessaryn_import_names})
 else()
-  set(tessaryn_import_names ${PROJECT_SOURCE_DIR}/exports/tessaryn.def)
+  set(tessaryn_import_names ${TESSARYN_DEF})
   set(tessaryn_llvm_machine i386:x86-64)
   set(tessaryn_kill_at "")
 endif()

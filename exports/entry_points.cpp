@@ -1,23 +1,17 @@
-// The three exported entry points: plain C symbols that hand their arguments unchanged to
-// the filter routines.
+// The exported entry points, one per row of the indicator table: plain C symbols that run
+// their step over the bars (dispatch.h picks the width).
 #include "exports/tessaryn.h"
-#include "filters/filters.h"
+#include "filters/dispatch.h"
+#include "filters/indicators.h"
 
 extern "C" {
 
-TESSARYN_API void TESSARYN_CALL ITrend(const float* prices, const float* periods, int32_t count,
-                                       float* out) {
-  tessaryn::ITrend(prices, periods, count, out);
-}
-
-TESSARYN_API void TESSARYN_CALL CyclicalComponent(const float* prices, const float* periods,
-                                                  int32_t count, float* out) {
-  tessaryn::CyclicalComponent(prices, periods, count, out);
-}
-
-TESSARYN_API void TESSARYN_CALL Tessaryn(const float* prices, const float* periods, int32_t count,
-                                         float* out) {
-  tessaryn::Tessaryn(prices, periods, count, out);
-}
+#define TESSARYN_INDICATOR(Routine, Ordinal, Step, output, function, Plain)          \
+  TESSARYN_API void TESSARYN_CALL Routine(const float* prices, const float* periods, \
+                                          int32_t count, float* out) {               \
+    tessaryn::RunRoutine<tessaryn::Step>(prices, periods, count, out);               \
+  }
+#include "filters/indicators.inc"
+#undef TESSARYN_INDICATOR
 
 }  // extern "C"

@@ -7,9 +7,13 @@
 #include "exports/tessaryn_stream.h"
 #include "filters/stream.h"
 
+using Engine = tessaryn::StreamEngine<tessaryn::StreamStep>;
+
 struct TessarynStream {
-  tessaryn::StreamEngine engine;
+  Engine engine;
 };
+
+static_assert(Engine::outputs == 3, "a stream's bar has a trend, a cycle and a model");
 
 namespace {
 
@@ -18,7 +22,7 @@ std::int32_t Code(tessaryn::StreamStatus status) {
 }
 
 // Push or Revise: the bar's values into out on success, out untouched on failure.
-template <tessaryn::StreamStatus (tessaryn::StreamEngine::*Call)(float, float, float*)>
+template <tessaryn::StreamStatus (Engine::*Call)(float, float, float*)>
 std::int32_t OneBar(TessarynStream* stream, float price, float period, float out[3]) {
   if (stream == nullptr || out == nullptr) {
     return Code(tessaryn::StreamStatus::NullArgument);
@@ -35,8 +39,7 @@ TESSARYN_API TessarynStream* TessarynStreamCreate(int32_t longest_period) {
     return nullptr;
   }
   void* memory = std::malloc(sizeof(TessarynStream));
-  return memory == nullptr ? nullptr
-                           : new (memory) TessarynStream{tessaryn::StreamEngine(longest_period)};
+  return memory == nullptr ? nullptr : new (memory) TessarynStream{Engine(longest_period)};
 }
 
 TESSARYN_API void TessarynStreamDestroy(TessarynStream* stream) {
@@ -48,12 +51,12 @@ TESSARYN_API void TessarynStreamDestroy(TessarynStream* stream) {
 
 TESSARYN_API int32_t TessarynStreamPush(TessarynStream* stream, float price, float period,
                                         float out[3]) {
-  return OneBar<&tessaryn::StreamEngine::Push>(stream, price, period, out);
+  return OneBar<&Engine::Push>(stream, price, period, out);
 }
 
 TESSARYN_API int32_t TessarynStreamRevise(TessarynStream* stream, float price, float period,
                                           float out[3]) {
-  return OneBar<&tessaryn::StreamEngine::Revise>(stream, price, period, out);
+  return OneBar<&Engine::Revise>(stream, price, period, out);
 }
 
 TESSARYN_API int32_t TessarynStreamPushMany(TessarynStream* stream, const float* prices,
@@ -62,7 +65,7 @@ TESSARYN_API int32_t TessarynStreamPushMany(TessarynStream* stream, const float*
   if (stream == nullptr) {
     return Code(tessaryn::StreamStatus::NullArgument);
   }
-  return Code(stream->engine.PushMany(prices, periods, count, trend, cycle, model));
+  return Code(stream->engine.PushMany(prices, periods, count, {trend, cycle, model}));
 }
 
 TESSARYN_API int64_t TessarynStreamSize(const TessarynStream* stream) {
@@ -80,7 +83,8 @@ TESSARYN_API const char* TessarynStreamMessage(int32_t code) {
     case TESSARYN_STREAM_OK:
       return "no error";
     case TESSARYN_STREAM_NULL_ARGUMENT:
-      return "a stream, price, period or output argument is NULL";
+      return "an argument that must point somewhere is NULL: the stream, the output array, or "
+             "PushMany's prices or periods";
     case TESSARYN_STREAM_EMPTY:
       return "the stream has no bar to revise";
     case TESSARYN_STREAM_PERIOD_ABOVE_BOUND:
@@ -93,7 +97,7 @@ TESSARYN_API const char* TessarynStreamMessage(int32_t code) {
     case TESSARYN_STREAM_TOO_MANY_BARS:
       return "an unbounded stream holds at most 2^31 - 1 bars";
     case TESSARYN_STREAM_NEGATIVE_BOUND:
-      return "longest_period is negative";
+      return "longest_period is negative (TessarynStreamCreate then gives NULL)";
     default:
       return "unknown error code";
   }

@@ -8,7 +8,8 @@
  *   out      count results, each written once in bar order.
  * Bar i is computed when its rounded period P satisfies 1 <= P <= i; every other bar,
  * including the first P bars of a constant period (the warm-up), holds the marker
- * 3.4E+38f (bit pattern 0x7F7FC99E; not FLT_MAX, not infinity: compare with ==).
+ * TESSARYN_EMPTY (3.4E+38f, bits TESSARYN_EMPTY_BITS; not FLT_MAX, not infinity: compare
+ * with ==).
  * A period that rounds to 0 or less, to 2^31 or more, or is NaN or infinite also leaves
  * its bar empty; nothing is ever read outside the three arrays.
  *
@@ -32,6 +33,10 @@
 #else
 #define TESSARYN_API __attribute__((visibility("default")))
 #endif
+
+/* The marker of bars that are not computed: 3.4E+38 rounded to single precision. */
+#define TESSARYN_EMPTY 3.4E+38f
+#define TESSARYN_EMPTY_BITS 0x7F7FC99Eu
 
 #ifdef __cplusplus
 extern "C" {

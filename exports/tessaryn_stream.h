@@ -33,12 +33,14 @@ typedef struct TessarynStream TessarynStream;
 
 enum {
   TESSARYN_STREAM_OK = 0,
-  TESSARYN_STREAM_NULL_ARGUMENT = 1,      /* a stream, price, period or out that is NULL */
+  TESSARYN_STREAM_NULL_ARGUMENT = 1,      /* the stream, out, or PushMany's prices or periods */
   TESSARYN_STREAM_EMPTY = 2,              /* Revise on a stream without bars */
   TESSARYN_STREAM_PERIOD_ABOVE_BOUND = 3, /* a period above longest_period that would count */
   TESSARYN_STREAM_OUT_OF_MEMORY = 4,
   TESSARYN_STREAM_NEGATIVE_COUNT = 5,
   TESSARYN_STREAM_TOO_MANY_BARS = 6, /* an unbounded stream holds at most 2^31 - 1 bars */
+  /* Returned by no call: TessarynStreamCreate gives NULL for a negative longest_period, and
+   * TessarynStreamMessage of this code says why (the C++ Stream throws with it). */
   TESSARYN_STREAM_NEGATIVE_BOUND = 7
 };
 

@@ -1,33 +1,40 @@
-// The forward pass shared by every filter.
+// The forward pass shared by every filter, at one width V (lanes.h: double, Double2 or
+// Double4); dispatch.h picks the width once per call.
 //
 //   periods ──RoundPeriod──▶ a chunk of up to 256 bars, each computed or empty
 //        │
 //        ▼
-//   step.Plan(state, chunk): how do its bars go?
+//   step.PlanChunk(serial, chunk) ──▶ its plan: how its bars go, and what Record needs
 //        │ Pace::Uniform or Pace::Drifting            │ Pace::BarByBar
 //        │ (every bar computed)                        ▼
 //        │                                  Record each computed bar in turn (the serial
 //        ▼                                  part: window sums, the high-pass recursion),
-//   Slide 4 bars at a time (AVX2) or 2          EmptyValue for the others; then Value
-//   (Double2), the rest one at a time,          over the recorded inputs, several at a time
-//   and Value them at once                      │
+//   Slide Width<V> bars at a time, the           EmptyValue for the others; then Value
+//   rest one at a time, and Value them           over the recorded inputs, several at a
+//   at once                                      time, 32 computed bars at a time
 //        │                                      │
 //        └────▶ each value rounded to single precision once, when stored ◀───┘
 //
-// A step (trend_step.h, cycle_step.h, trend_plus_cycle_step.h) supplies:
-//   State<V>    what it carries from bar to bar, with V the lanes (lanes.h) the bars go in;
-//               State<double> converts to and from every State<V>;
-//   Inputs<V>   what its value takes of each bar: an aggregate of V and nothing else, which
-//               the loop keeps as columns of doubles (RecordedInputs);
-//   Pace Plan(State<double>&, const Chunk&)
-//               looks at a chunk before its bars run and says how they go;
-//   Inputs<double> Record(State<double>&, i, period)
-//               the serial part of one computed bar, anywhere;
-//   Inputs<V> Slide<V, Uniform>(State<V>&, i, periods)
-//               the same for bars i .. i + Width<V> - 1, all computed, in a chunk Plan let go
-//               together (Uniform: it said Pace::Uniform);
-//   V Value(State<V>&, const Inputs<V>&, i)
-//               the bars' values (i the first of them; bars before 3 come one at a time).
+// A step (trend_step.h, cycle_step.h, model_step.h) supplies, with V the lanes the bars go in:
+//   Serial          what Record and Slide carry from bar to bar, at any width;
+//   Histories<V>    what Value carries (the four-bar histories); Histories<double> converts
+//                   to and from every Histories<V>;
+//   Inputs<V>       what Value takes of each bar: an aggregate of V and nothing else, which
+//                   the loop keeps as columns of doubles (RecordedInputs);
+//   Plan            a chunk's plan, with its pace;
+//   Outputs<V>      a bar's values, as fields of V: its parts' (a composite's) and its own,
+//                   Own(); outputs, how many;
+//   Plan PlanChunk<V>(const Serial&, const Chunk&)
+//                   looks at a chunk before its bars run;
+//   Inputs<double> Record(Serial&, const Plan&, i, period)
+//                   the serial part of one computed bar, anywhere;
+//   Inputs<V> Slide<V, Pace>(Serial&, i, periods)
+//                   the same for bars i .. i + Width<V> - 1, all computed, in a chunk whose
+//                   plan let them go together at that pace;
+//   Outputs<V> Value(Histories<V>&, const Inputs<V>&, i)   (static)
+//                   the bars' values (i the first of them; bars before 3 come one at a time).
+// Data flows one way: the plan from PlanChunk to Record, inputs from Record and Slide to
+// Value; Value sees only the histories, so nothing it does depends on when Record ran.
 // Each is built from formulas written once for every width.
 //
 // A chunk's periods are all read before any of its outputs is written, so the period array
@@ -39,30 +46,89 @@
 #include <bit>
 #include <cstdint>
 
+#include "filters/chunk.h"
 #include "filters/filters.h"
-#include "filters/four_bars.h"
 #include "filters/lanes.h"
 #include "filters/round_period.h"
 
 namespace tessaryn {
 
-inline constexpr int ChunkBars = 256;
+// A step's state between bars: its serial part and its histories.
+template <class Step>
+struct StepState {
+  typename Step::Serial serial{};
+  typename Step::template Histories<double> histories{};
+};
 
-// How a chunk's bars go through a step, as its Plan decides: bar by bar, or (every bar
-// computed) several at a time, each with the period of the bar before (uniform) or with one
-// that may be a bar longer or shorter (drifting).
-enum class Pace { BarByBar, Uniform, Drifting };
+// A step's Outputs<V> as an array of its N values.
+template <template <class> class Outputs, class V>
+std::array<V, sizeof(Outputs<V>) / sizeof(V)> Each(const Outputs<V>& values) noexcept {
+  return std::bit_cast<std::array<V, sizeof(Outputs<V>) / sizeof(V)>>(values);
+}
 
-// A run of consecutive bars that the loop hands to a step's Plan.
-struct Chunk {
-  std::int32_t first;           // its first bar
-  int n;                        // how many bars
-  const std::int32_t* periods;  // their rounded periods (0 where none is valid)
-  bool uniform;                 // one period throughout
-  bool full;                    // every bar computed
+// Width<V> bars' values rounded, to out[at[0]], out[at[1]], ...
+template <class V>
+void ScatterRounded(V values, float* out, const int* at) noexcept {
+  float rounded[Width<V>];
+  StoreRounded(values, rounded);
+  for (int lane = 0; lane < Width<V>; ++lane) {
+    out[at[lane]] = rounded[lane];
+  }
+}
 
-  static bool Computed(std::int32_t i, std::int32_t period) noexcept {
-    return period >= 1 && period <= i;
+// Where a pass stores its values. OwnOutput: the step's own (a routine's output);
+// EachOutput: every value of the step, each where its array is given (not null).
+struct OwnOutput {
+  float* out;
+
+  template <class Outputs>
+  void Store(const Outputs& values, int at) const noexcept {
+    StoreRounded(values.Own(), out + at);
+  }
+  // Width<V> bars' values to the places at[0 ..].
+  template <class Outputs>
+  void Scatter(const Outputs& values, const int* at) const noexcept {
+    ScatterRounded(values.Own(), out, at);
+  }
+  void Empty(int at) const noexcept { out[at] = EmptyValue; }
+  OwnOutput From(int k) const noexcept { return {out + k}; }
+};
+
+template <int N>
+struct EachOutput {
+  std::array<float*, N> to;
+
+  template <class Outputs>
+  void Store(const Outputs& values, int at) const noexcept {
+    const auto each = Each(values);
+    for (int o = 0; o < N; ++o) {
+      if (to[o] != nullptr) {
+        StoreRounded(each[o], to[o] + at);
+      }
+    }
+  }
+  template <class Outputs>
+  void Scatter(const Outputs& values, const int* at) const noexcept {
+    const auto each = Each(values);
+    for (int o = 0; o < N; ++o) {
+      if (to[o] != nullptr) {
+        ScatterRounded(each[o], to[o], at);
+      }
+    }
+  }
+  void Empty(int at) const noexcept {
+    for (float* o : to) {
+      if (o != nullptr) {
+        o[at] = EmptyValue;
+      }
+    }
+  }
+  EachOutput From(int k) const noexcept {
+    EachOutput moved = *this;
+    for (float*& o : moved.to) {
+      o = o != nullptr ? o + k : nullptr;
+    }
+    return moved;
   }
 };
 
@@ -76,30 +142,31 @@ inline bool AllSame(const float* values, int n) noexcept {
   return differ == 0;
 }
 
-// A chunk that Plan let go together, Width<V> bars at a time; a remainder one at a time.
-template <class V, bool Uniform, class Step>
-void MoveTogether(Step& step, typename Step::template State<double>& state, const Chunk& c,
-                  ResultSeries out) noexcept {
+// A chunk that its plan let go together, Width<V> bars at a time; a remainder one at a time.
+template <class V, Pace P, class Step, class Sink>
+void MoveTogether(Step& step, StepState<Step>& state, const Chunk& c, const Sink sink) noexcept {
   const std::int32_t first = c.first;
   const int n = c.n;
   const std::int32_t* const periods = c.periods;
-  const auto run = [&]<class Lanes>(auto& lanes, int& k) {
+  typename Step::Serial serial = state.serial;  // a copy that stays in registers
+  const auto run = [&]<class Lanes>(auto& histories, int& k) {
     for (; k + Width<Lanes> <= n; k += Width<Lanes>) {
       const std::int32_t i = first + k;
-      StoreRounded(step.Value(lanes, step.template Slide<Lanes, Uniform>(lanes, i, periods + k), i),
-                   out + k);
+      sink.Store(Step::Value(histories, step.template Slide<Lanes, P>(serial, i, periods + k), i),
+                 k);
     }
   };
   int k = 0;
-  typename Step::template State<V> lanes(state);
+  typename Step::template Histories<V> lanes(state.histories);
   run.template operator()<V>(lanes, k);
-  state = static_cast<typename Step::template State<double>>(lanes);
-  run.template operator()<double>(state, k);
+  state.histories = typename Step::template Histories<double>(lanes);
+  run.template operator()<double>(state.histories, k);
+  state.serial = serial;
 }
 
-// The inputs a step recorded for the computed bars of a chunk, one column of doubles per
-// field, so that Width<V> bars' inputs load as they lie.
-template <class Step>
+// The inputs a step recorded for up to Bars computed bars, one column of doubles per field,
+// so that Width<V> bars' inputs load as they lie.
+template <class Step, int Bars>
 class RecordedInputs {
  public:
   template <class V>
@@ -124,81 +191,70 @@ class RecordedInputs {
   }
 
  private:
-  double columns_[fields][ChunkBars];
+  double columns_[fields][Bars];
 };
 
-// The values of `computed` recorded bars, Width<V> at a time from the k-th on: bar
-// first + at[k], stored at out[at[k]]; none of them before bar 3.
-template <class V, class Step>
-void ValuesTogether(const Step& step, typename Step::template State<double>& state,
-                    const RecordedInputs<Step>& recorded, std::int32_t first, const int* at, int k,
-                    int computed, bool contiguous, ResultSeries out) noexcept {
-  typename Step::template State<V> lanes(state);
-  for (; k + Width<V> <= computed; k += Width<V>) {
-    const V values = step.Value(lanes, recorded.template Get<V>(k), first + at[k]);
-    if (contiguous) {
-      StoreRounded(values, out + at[k]);
-    } else {
-      float rounded[Width<V>];
-      StoreRounded(values, rounded);
-      for (int j = 0; j < Width<V>; ++j) {
-        out[at[k + j]] = rounded[j];
-      }
-    }
-  }
-  state = static_cast<typename Step::template State<double>>(lanes);
-  for (; k < computed; ++k) {
-    StoreRounded(step.Value(state, recorded.template Get<double>(k), first + at[k]), out + at[k]);
-  }
-}
+// Computed bars recorded at a time: the serial part runs over them, then their values. What
+// the loop holds for them stays small (it lives on the caller's thread's stack).
+inline constexpr int RecordedBars = 32;
 
-// A chunk at the pace Plan chose, with bars Width<V> at a time where they go together.
-template <class V, class Step>
-void RunChunk(Step& step, typename Step::template State<double>& state, const Chunk& chunk,
-              ResultSeries out, Pace pace) noexcept {
-  if (pace == Pace::Uniform) {
-    MoveTogether<V, true>(step, state, chunk, out);
-    return;
-  }
-  if (pace == Pace::Drifting) {
-    MoveTogether<V, false>(step, state, chunk, out);
-    return;
-  }
-  const std::int32_t first = chunk.first;
-  const int n = chunk.n;
-  const std::int32_t* const rounded = chunk.periods;
-  // The serial part bar by bar, on a copy that stays in registers; then the values.
-  RecordedInputs<Step> recorded;
-  int at[ChunkBars];  // the computed bars' places in the chunk
-  int k = 0;
-  {
-    typename Step::template State<double> local = state;
-    for (int j = 0; j < n; ++j) {
-      const std::int32_t i = first + j;
-      if (Chunk::Computed(i, rounded[j])) {
-        recorded.Put(k, step.Record(local, i, rounded[j]));
-        at[k++] = j;
+// A chunk bar by bar: its computed bars' serial parts in turn, RecordedBars at a time, and
+// after each such run their values, Width<V> at a time where they can (never before bar 3).
+template <class V, class Step, class Sink>
+void RecordThenValue(Step& step, StepState<Step>& state, const typename Step::Plan& plan,
+                     const Chunk& c, const Sink sink) noexcept {
+  RecordedInputs<Step, RecordedBars> recorded;
+  int at[RecordedBars];  // the recorded bars' places in the chunk
+  // Copies: the stores into `at` might otherwise be taken to change the chunk.
+  const std::int32_t first = c.first;
+  const int n = c.n;
+  const std::int32_t* const periods = c.periods;
+  for (int j = 0; j < n;) {
+    int k = 0;
+    const int from = j;
+    {
+      typename Step::Serial local = state.serial;  // a copy that stays in registers
+      for (; j < n && k < RecordedBars; ++j) {
+        const std::int32_t i = first + j;
+        if (Chunk::Computed(i, periods[j])) {
+          recorded.Put(k, step.Record(local, plan, i, periods[j]));
+          at[k++] = j;
+        } else {
+          sink.Empty(j);
+        }
+      }
+      state.serial = local;
+    }
+    int v = 0;
+    for (; v < k && first + at[v] < 3; ++v) {  // bars before 3, one at a time
+      sink.Store(Step::Value(state.histories, recorded.template Get<double>(v), first + at[v]),
+                 at[v]);
+    }
+    const bool contiguous = k == j - from;  // every bar of the run computed
+    typename Step::template Histories<V> lanes(state.histories);
+    for (; v + Width<V> <= k; v += Width<V>) {
+      const auto values = Step::Value(lanes, recorded.template Get<V>(v), first + at[v]);
+      if (contiguous) {
+        sink.Store(values, at[v]);
       } else {
-        out[j] = EmptyValue;
+        sink.Scatter(values, at + v);
       }
     }
-    state = local;
+    state.histories = typename Step::template Histories<double>(lanes);
+    for (; v < k; ++v) {
+      sink.Store(Step::Value(state.histories, recorded.template Get<double>(v), first + at[v]),
+                 at[v]);
+    }
   }
-  int early = 0;  // bars before 3, one at a time
-  for (; early < k && first + at[early] < 3; ++early) {
-    StoreRounded(step.Value(state, recorded.template Get<double>(early), first + at[early]),
-                 out + at[early]);
-  }
-  ValuesTogether<V>(step, state, recorded, first, at, early, k, k == n, out);
 }
 
 // Bars first .. first + count - 1, from the state the bars before them left (a default
-// State for a series that starts here): bar first + j has the period periods[j] and its value
-// goes to out[j]. The bar index decides which bars are computed (period <= index) and where
-// prices are read (through the step). first + count must not pass 2^31 - 1.
-template <class Step>
-void BarLoop(Step& step, typename Step::template State<double>& state, std::int32_t first,
-             std::int32_t count, PeriodSeries periods, ResultSeries out) noexcept {
+// StepState for a series that starts here): bar first + j has the period periods[j] and its
+// values go to the sink at j. The bar index decides which bars are computed (period <= index)
+// and where prices are read (through the step). first + count must not pass 2^31 - 1.
+template <class V, class Step, class Sink>
+void BarLoop(Step& step, StepState<Step>& state, std::int32_t first, std::int32_t count,
+             PeriodSeries periods, const Sink& sink) noexcept {
   std::int32_t rounded[ChunkBars];
   // done + n never passes count, so no index overflows however close the end is to 2^31.
   for (std::int32_t done = 0, n = 0; done < count; done += n) {
@@ -223,18 +279,16 @@ void BarLoop(Step& step, typename Step::template State<double>& state, std::int3
       }
     }
     const Chunk chunk{bar, n, rounded, uniform, computed == n};
-    const Pace pace = step.Plan(state, chunk);
-    if (!FourAtATime(step, state, chunk, out + done, pace)) {
-      RunChunk<Double2>(step, state, chunk, out + done, pace);
+    const typename Step::Plan plan = step.template PlanChunk<V>(state.serial, chunk);
+    const Sink at = sink.From(done);
+    if (plan.pace == Pace::Uniform) {
+      MoveTogether<V, Pace::Uniform>(step, state, chunk, at);
+    } else if (plan.pace == Pace::Drifting) {
+      MoveTogether<V, Pace::Drifting>(step, state, chunk, at);
+    } else {
+      RecordThenValue<V>(step, state, plan, chunk, at);
     }
   }
-}
-
-// A whole series, bars 0 .. count - 1.
-template <class Step>
-void BarLoop(Step& step, PeriodSeries periods, std::int32_t count, ResultSeries out) noexcept {
-  typename Step::template State<double> state{};
-  BarLoop(step, state, 0, count, periods, out);
 }
 
 }  // namespace tessaryn

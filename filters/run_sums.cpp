@@ -4,8 +4,6 @@
 #include <bit>
 #include <cstring>
 
-#include "filters/widest_vectors.h"
-
 namespace tessaryn {
 
 namespace {
@@ -63,9 +61,8 @@ bool RunSums::Span::RangeBounded() const noexcept {
 // A block's exponents, and its prefix sums as four runs of 16 side by side: each run its own
 // chain of additions, in one lane of four, then the runs joined. Each run's values lie
 // between its highest and lowest, which are checked against the block's unit: so when the
-// block passes, every value formed was exact. Written with the compiler's vectors, which
-// become SSE2 or (where the build picks at load time) AVX2 instructions.
-TESSARYN_WIDEST_VECTORS RunSums::Span RunSums::BlockSpan(PriceSeries prices) noexcept {
+// block passes, every value formed was exact. Written with the compiler's vectors.
+RunSums::Span RunSums::BlockSpan(PriceSeries prices) noexcept {
   using Floats = float __attribute__((vector_size(16)));
   using Bits = std::int32_t __attribute__((vector_size(16)));
   using Doubles = double __attribute__((vector_size(32)));

@@ -2,16 +2,16 @@
 
 namespace tessaryn {
 
-double JumpWindow(PriceSeries prices, CarriedWindow from, std::int32_t i,
-                  std::int32_t period) noexcept {
+double JumpWindow(PriceSeries prices, double fromSum, std::int32_t fromNewest,
+                  std::int32_t fromPeriod, std::int32_t i, std::int32_t period) noexcept {
   const std::int32_t lo = i - period + 1;
-  std::int32_t oldLo = from.newest - from.period + 1;
-  std::int32_t oldHi = from.newest;
+  std::int32_t oldLo = fromNewest - fromPeriod + 1;
+  std::int32_t oldHi = fromNewest;
   const std::int64_t steps = std::int64_t{i} - oldHi + (lo > oldLo ? lo - oldLo : oldLo - lo);
-  if (from.period == 0 || steps >= period) {
+  if (fromPeriod == 0 || steps >= period) {
     return FreshWindowSum(prices, i, period);
   }
-  double sum = from.sum;
+  double sum = fromSum;
   while (oldLo < lo && oldLo <= oldHi) {
     sum -= static_cast<double>(prices[oldLo++]);
   }

@@ -101,8 +101,13 @@ struct CarriedWindow {
 // added and removed one at a time while that is cheaper than a fresh sum, else the fresh
 // sum. Every partial sum is a run of prices from the old or the new window. It equals
 // FreshWindowSum's bits only where those sums are exact (exact_sum.h); the caller confirms
-// that.
-double JumpWindow(PriceSeries prices, CarriedWindow from, std::int32_t i,
-                  std::int32_t period) noexcept;
+// that. The window comes field by field: as one struct by value, its two 32-bit fields would
+// be loaded as one 64-bit register just after the caller stored them apart, which stalls.
+double JumpWindow(PriceSeries prices, double fromSum, std::int32_t fromNewest,
+                  std::int32_t fromPeriod, std::int32_t i, std::int32_t period) noexcept;
+inline double JumpWindow(PriceSeries prices, const CarriedWindow& from, std::int32_t i,
+                         std::int32_t period) noexcept {
+  return JumpWindow(prices, from.sum, from.newest, from.period, i, period);
+}
 
 }  // namespace tessaryn

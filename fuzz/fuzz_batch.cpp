@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "filters/dispatch.h"
 #include "fuzz/fuzz_check.h"
 #include "fuzz/fuzz_input.h"
 #include "tests/plain_filters.h"
@@ -21,14 +22,15 @@ using Routine = void(TESSARYN_CALL*)(const float*, const float*, std::int32_t, f
 struct Row {
   const char* name;
   Routine run;
-  tessaryn::test::Plain plain;
 };
 
+// The indicator table's rows, in its order: that of the plain reference's outputs.
 constexpr Row kRows[] = {
-#define TESSARYN_ROUTINE(name, ordinal, plain) {#name, &::name, tessaryn::test::Plain::plain},
-#include "tests/routines.inc"
-#undef TESSARYN_ROUTINE
+#define TESSARYN_INDICATOR(Routine, Ordinal, Step, output, function, Plain) {#Routine, &::Routine},
+#include "filters/indicators.inc"
+#undef TESSARYN_INDICATOR
 };
+static_assert(std::size(kRows) == std::size(tessaryn::test::PlainOutputs{}.of));
 
 }  // namespace
 
@@ -39,8 +41,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<float> prices = Exact(bars.prices);
   const std::vector<float> periods = Exact(bars.periods);
   const tessaryn::test::PlainOutputs plain = tessaryn::test::RunPlainAll(prices, periods);
-  for (const Row& row : kRows) {
-    const std::vector<float>& want = plain.of[static_cast<int>(row.plain)];
+  // Every width the build has, chosen by the input's first byte.
+  const int widths = static_cast<int>(tessaryn::WidestLanes()) == 4 ? 3 : 2;
+  tessaryn::LimitLanes(static_cast<tessaryn::Lanes>(1 << (size > 0 ? data[0] % widths : 0)));
+  for (std::size_t r = 0; r < std::size(kRows); ++r) {
+    const Row& row = kRows[r];
+    const std::vector<float>& want = plain.of[r];
     std::vector<float> out(bars.prices.size());
     row.run(prices.data(), periods.data(), count, out.data());
     std::vector<float> inPlace = Exact(periods);

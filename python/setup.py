@@ -54,7 +54,7 @@ class BuildWithLibrary(build_ext):
 extension = Pybind11Extension(
     "tessaryn._core",
     relative(sorted(glob.glob(os.path.join(HERE, "src", "*.cpp")))),
-    include_dirs=[os.path.join(ROOT, "exports"), os.path.join(HERE, "src")],
+    include_dirs=[ROOT, os.path.join(ROOT, "exports"), os.path.join(HERE, "src")],
     define_macros=[("TESSARYN_VERSION", f'"{VERSION}"')],
     extra_compile_args=["-O3"] + library_build.numeric_flags(),
     extra_link_args=["-pthread"],

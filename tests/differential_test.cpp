@@ -12,12 +12,10 @@
 #include <random>
 #include <string>
 
-#include "filters/bar_loop.h"
-#include "filters/exact_sum.h"
-#if defined(TESSARYN_FOUR_BARS)
-#include "filters/four_bars_avx2.h"  // the probe below goes four bars at a time too
-#endif
 #include "differential_cases.h"
+#include "filters/bar_loop.h"
+#include "filters/dispatch.h"
+#include "filters/exact_sum.h"
 #include "filters/trend_step.h"
 #include "filters/window_sum.h"
 #include "plain_filters.h"
@@ -26,19 +24,23 @@
 namespace tessaryn::test {
 namespace {
 
+// Every indicator of the table, at every width this build has.
 TEST(Differential, FastRoutinesMatchThePlainDefinitionBitForBit) {
-  unsigned seed = 100;
-  for (const DifferentialCase& c : kCases) {
-    const Series s = Build(c, seed++);
-    for (const NamedRoutine& routine : kRoutines) {
-      const std::vector<float> want = RunPlain(routine.plain, s.prices, s.periods);
-      const std::vector<float> got = RunOver(routine.run, s.prices, s.periods);
-      for (std::size_t i = 0; i < got.size(); ++i) {
-        ASSERT_EQ(Bits(got[i]), Bits(want[i])) << routine.name << ", " << c.name << ", bar " << i
-                                               << ": " << got[i] << " instead of " << want[i];
+  AtEveryWidth([](Lanes lanes) {
+    unsigned seed = 100;
+    for (const DifferentialCase& c : kCases) {
+      const Series s = Build(c, seed++);
+      for (const NamedRoutine& routine : kRoutines) {
+        const std::vector<float> want = routine.plain(s.prices, s.periods);
+        const std::vector<float> got = RunOver(routine.run, s.prices, s.periods);
+        for (std::size_t i = 0; i < got.size(); ++i) {
+          ASSERT_EQ(Bits(got[i]), Bits(want[i]))
+              << routine.name << " at " << WidthName(lanes) << ", " << c.name << ", bar " << i
+              << ": " << got[i] << " instead of " << want[i];
+        }
       }
     }
-  }
+  });
 }
 
 // The window sums themselves, in double, as the trend step carries them: a carried sum that
@@ -46,10 +48,15 @@ TEST(Differential, FastRoutinesMatchThePlainDefinitionBitForBit) {
 // to single precision hides it. Bars that go together are checked at the end of each group,
 // where any rounding on the way would have left its mark. It also counts the paces chosen.
 struct WindowSumProbe {
+  using Serial = TrendStep::Serial;
+  using Plan = TrendStep::Plan;
   template <class V>
-  using State = TrendStep::State<V>;
+  using Histories = TrendStep::Histories<V>;
   template <class V>
   using Inputs = TrendStep::Inputs<V>;
+  template <class V>
+  using Outputs = TrendStep::Outputs<V>;
+  static constexpr int outputs = TrendStep::outputs;
 
   explicit WindowSumProbe(PriceSeries prices) : trend(prices) {}
 
@@ -58,25 +65,26 @@ struct WindowSumProbe {
   std::string failure;
   int paces[3] = {};  // chunks by Pace
 
-  Pace Plan(const State<double>& s, const Chunk& c) {
-    const Pace pace = trend.Plan(s, c);
-    ++paces[static_cast<int>(pace)];
-    return pace;
+  template <class V>
+  Plan PlanChunk(const Serial& s, const Chunk& c) {
+    Plan plan = trend.PlanChunk<V>(s, c);
+    ++paces[static_cast<int>(plan.pace)];
+    return plan;
   }
-  Inputs<double> Record(State<double>& s, std::int32_t i, std::int32_t period) {
-    const Inputs<double> inputs = trend.Record(s, i, period);
+  Inputs<double> Record(Serial& s, const Plan& plan, std::int32_t i, std::int32_t period) {
+    const Inputs<double> inputs = trend.Record(s, plan, i, period);
     Check(s.window, "");
     return inputs;
   }
-  template <class V, bool Uniform>
-  Inputs<V> Slide(State<V>& s, std::int32_t i, const std::int32_t* periods) {
-    const Inputs<V> inputs = trend.Slide<V, Uniform>(s, i, periods);
+  template <class V, Pace P>
+  Inputs<V> Slide(Serial& s, std::int32_t i, const std::int32_t* periods) {
+    const Inputs<V> inputs = trend.Slide<V, P>(s, i, periods);
     Check(s.window, " (together)");
     return inputs;
   }
   template <class V>
-  V Value(State<V>& s, const Inputs<V>& inputs, std::int32_t i) const {
-    return trend.Value(s, inputs, i);
+  static Outputs<V> Value(Histories<V>& h, const Inputs<V>& inputs, std::int32_t i) {
+    return TrendStep::Value(h, inputs, i);
   }
   void Check(const CarriedWindow& w, const char* how) {
     ++checked;
@@ -88,19 +96,29 @@ struct WindowSumProbe {
   }
 };
 
+// The probe over a whole series at the width chosen now.
+WindowSumProbe RunProbe(const Series& s, std::vector<float>& out) {
+  WindowSumProbe probe(s.prices.data());
+  StepState<WindowSumProbe> state;
+  RunBars(probe, state, 0, static_cast<std::int32_t>(s.prices.size()), s.periods.data(),
+          OwnOutput{out.data()});
+  return probe;
+}
+
 TEST(Differential, CarriedWindowSumsHaveTheFreshSumsBits) {
-  unsigned seed = 100;
-  for (const DifferentialCase& c : kCases) {
-    const Series s = Build(c, seed++);
-    std::vector<float> out(s.prices.size());
-    WindowSumProbe probe(s.prices.data());
-    BarLoop(probe, s.periods.data(), static_cast<std::int32_t>(s.prices.size()), out.data());
-    EXPECT_EQ(probe.failure, "") << c.name;
-    const std::vector<float> trend = RunPlain(Plain::Trend, s.prices, s.periods);
-    const bool anyComputed =
-        std::any_of(trend.begin(), trend.end(), [](float v) { return !IsEmpty(v); });
-    EXPECT_EQ(probe.checked > 0, anyComputed) << c.name;
-  }
+  AtEveryWidth([](Lanes lanes) {
+    unsigned seed = 100;
+    for (const DifferentialCase& c : kCases) {
+      const Series s = Build(c, seed++);
+      std::vector<float> out(s.prices.size());
+      const WindowSumProbe probe = RunProbe(s, out);
+      EXPECT_EQ(probe.failure, "") << c.name << " at " << WidthName(lanes);
+      const std::vector<float> trend = RunPlain(Plain::Trend, s.prices, s.periods);
+      const bool anyComputed =
+          std::any_of(trend.begin(), trend.end(), [](float v) { return !IsEmpty(v); });
+      EXPECT_EQ(probe.checked > 0, anyComputed) << c.name;
+    }
+  });
 }
 
 // Which way each kind of chunk goes: the fast paths must bind where they apply.
@@ -121,8 +139,7 @@ TEST(Differential, EachKindOfChunkTakesItsPath) {
   for (const PaceCase& c : cases) {
     const Series s = Build({c.name, 4096, 100.0f, c.period}, 1);
     std::vector<float> out(s.prices.size());
-    WindowSumProbe probe(s.prices.data());
-    BarLoop(probe, s.periods.data(), static_cast<std::int32_t>(s.prices.size()), out.data());
+    const WindowSumProbe probe = RunProbe(s, out);
     EXPECT_GE(probe.paces[static_cast<int>(Pace::Uniform)], c.uniform) << c.name;
     EXPECT_GE(probe.paces[static_cast<int>(Pace::Drifting)], c.drifting) << c.name;
     EXPECT_EQ(probe.paces[static_cast<int>(Pace::BarByBar)] > 0, c.byBar) << c.name;
@@ -136,7 +153,7 @@ TEST(Differential, MillionBarsDoNotDrift) {
   const DifferentialCase longSeries{"", 1'000'000, 1234.5f, Drifting(30, 3)};
   const Series s = Build(longSeries, 7);
   for (const NamedRoutine& routine : kRoutines) {
-    const std::vector<float> want = RunPlain(routine.plain, s.prices, s.periods);
+    const std::vector<float> want = routine.plain(s.prices, s.periods);
     const std::vector<float> got = RunOver(routine.run, s.prices, s.periods);
     std::size_t mismatches = 0;
     for (std::size_t i = 0; i < got.size(); ++i)

@@ -9,10 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "filters/bar_loop.h"
-#include "filters/cycle_step.h"
-#include "filters/trend_plus_cycle_step.h"
-#include "filters/trend_step.h"
+#include "filters/dispatch.h"
 #include "test_support.h"
 
 namespace tessaryn::test {
@@ -44,11 +41,13 @@ class HugeArray {
   float* data_;
 };
 
+// The last kTail bars of kCount through the step's bar loop at the chosen width, from the
+// state a series starts with (the bars before are all empty).
 template <class Step>
 std::vector<float> TailOf(const HugeArray& prices, const HugeArray& periods, HugeArray& out) {
   Step step(prices.data());
-  typename Step::template State<double> state{};
-  BarLoop(step, state, kStart, kTail, periods.data() + kStart, out.data() + kStart);
+  StepState<Step> state;
+  RunBars(step, state, kStart, kTail, periods.data() + kStart, OwnOutput{out.data() + kStart});
   return {out.data() + kStart, out.data() + kCount};
 }
 
@@ -69,20 +68,25 @@ TEST(LargestCount, LastChunksOfTwoToTheThirtyOneBarsMatchThePlainDefinition) {
     prices.data()[kStart - kLongest + j] = tail.prices[j];
     periods.data()[kStart - kLongest + j] = referencePeriods[j];
   }
-  const std::vector<float> results[] = {
-      // in the table's order
-
-      TailOf<CycleStep>(prices, periods, out),
-      TailOf<TrendStep>(prices, periods, out),
-      TailOf<TrendPlusCycleStep>(prices, periods, out),
-  };
-  for (std::size_t r = 0; r < std::size(kRoutines); ++r) {
-    const std::vector<float> want = RunPlain(kRoutines[r].plain, tail.prices, referencePeriods);
-    for (std::int32_t t = 0; t < kTail; ++t) {
-      ASSERT_EQ(Bits(results[r][t]), Bits(want[kLongest + t]))
-          << kRoutines[r].name << ", bar " << std::int64_t{kStart} + t;
+  AtEveryWidth([&](Lanes lanes) {
+    // Each indicator of the table, in its order, as kRoutines lists them.
+    const std::vector<float> results[] = {
+#define TESSARYN_INDICATOR(Routine, Ordinal, Step, output, function, Plain) \
+  TailOf<Step>(prices, periods, out),
+#include "extra_indicators.inc"
+#include "filters/indicators.inc"
+#undef TESSARYN_INDICATOR
+    };
+    static_assert(std::size(results) == std::size(kRoutines));
+    for (std::size_t r = 0; r < std::size(kRoutines); ++r) {
+      const std::vector<float> want = kRoutines[r].plain(tail.prices, referencePeriods);
+      for (std::int32_t t = 0; t < kTail; ++t) {
+        ASSERT_EQ(Bits(results[r][t]), Bits(want[kLongest + t]))
+            << kRoutines[r].name << " at " << WidthName(lanes) << ", bar "
+            << std::int64_t{kStart} + t;
+      }
     }
-  }
+  });
 }
 
 }  // namespace

@@ -74,4 +74,18 @@ inline std::vector<float> RunPlain(Plain which, const std::vector<float>& prices
   return std::move(RunPlainAll(prices, periods).of[static_cast<int>(which)]);
 }
 
+// Each indicator's reference, as the indicator table names them.
+inline std::vector<float> PlainTrend(const std::vector<float>& prices,
+                                     const std::vector<float>& periods) {
+  return RunPlain(Plain::Trend, prices, periods);
+}
+inline std::vector<float> PlainCycle(const std::vector<float>& prices,
+                                     const std::vector<float>& periods) {
+  return RunPlain(Plain::Cycle, prices, periods);
+}
+inline std::vector<float> PlainModel(const std::vector<float>& prices,
+                                     const std::vector<float>& periods) {
+  return RunPlain(Plain::Model, prices, periods);
+}
+
 }  // namespace tessaryn::test

@@ -113,7 +113,7 @@ TEST(Stream, CarriedSumsHaveTheFreshSumsBitsThroughRevisions) {
   for (const DifferentialCase& c : kCases) {
     const Series s = Build(c, seed++);
     std::mt19937 rng(seed);
-    StreamEngine engine(0);
+    StreamEngine<StreamStep> engine(0);
     std::vector<float> prices;  // the series so far, the newest bar as last revised
     const auto check = [&](float period, const char* what) {
       const std::int32_t rounded = RoundPeriod(period);
@@ -121,7 +121,7 @@ TEST(Stream, CarriedSumsHaveTheFreshSumsBitsThroughRevisions) {
       if (rounded < 1 || rounded > bar)
         return ::testing::AssertionSuccess();
       const double fresh = FreshWindowSum(prices.data(), bar, rounded);
-      const CarriedWindow& w = engine.Window();
+      const CarriedWindow& w = engine.State().serial.trend.window;
       if (w.period == rounded && (Bits(w.sum) == Bits(fresh) || (w.sum != w.sum && fresh != fresh)))
         return ::testing::AssertionSuccess();
       return ::testing::AssertionFailure() << c.name << ", bar " << bar << " " << what << ": "

@@ -1,4 +1,5 @@
-// Helpers shared by the tests: the routines as a table, bit views and seeded series.
+// Helpers shared by the tests: the indicators as a table, their widths, bit views and seeded
+// series.
 #pragma once
 
 #include <tessaryn.h>
@@ -9,35 +10,68 @@
 #include <random>
 #include <vector>
 
+#include "filters/dispatch.h"
+#include "filters/indicators.h"
 #include "plain_filters.h"
+
+// The first reading of the tests' own indicators: it includes their step files.
+#define TESSARYN_INDICATOR(Routine, Ordinal, Step, output, function, Plain)
+#include "extra_indicators.inc"
+#undef TESSARYN_INDICATOR
 
 namespace tessaryn::test {
 
 using Routine = void(TESSARYN_CALL*)(const float*, const float*, std::int32_t, float*);
+using PlainReference = std::vector<float> (*)(const std::vector<float>&, const std::vector<float>&);
 
 struct NamedRoutine {
   const char* name;
   Routine run;
-  Plain plain;  // the reference it must match
-  int ordinal;  // in Tessaryn.dll
+  PlainReference plain;  // the reference it must match
+  int ordinal;           // in Tessaryn.dll; 0 for an indicator of the tests alone
 };
 
-// One row per routine, from the table the Windows host and the CMake checks read too.
+// One row per indicator: the library's, from the table the entry points, the export tables
+// and the bindings read, then those the tests add (extra_indicators.inc), which run as their
+// step over the library's bar loop and dispatch.
 inline constexpr NamedRoutine kRoutines[] = {
-#define TESSARYN_ROUTINE(name, ordinal, plain) {#name, &::name, Plain::plain, ordinal},
-#include "routines.inc"
-#undef TESSARYN_ROUTINE
+#define TESSARYN_INDICATOR(Routine, Ordinal, Step, output, function, Plain) \
+  {#Routine, &::Routine, &Plain, Ordinal},
+#include "filters/indicators.inc"
+#undef TESSARYN_INDICATOR
+#define TESSARYN_INDICATOR(Routine, Ordinal, Step, output, function, Plain) \
+  {#Routine, &RunRoutine<Step>, &Plain, 0},
+#include "extra_indicators.inc"
+#undef TESSARYN_INDICATOR
 };
 
-constexpr bool InOrdinalOrder() {
-  for (std::size_t r = 0; r < std::size(kRoutines); ++r) {
-    if (kRoutines[r].ordinal != static_cast<int>(r) + 1) {
-      return false;
+// The widths this build runs on this machine, widest first: each suite that runs them all
+// sets LimitLanes (dispatch.h) to each in turn, and lifts it after.
+inline std::vector<Lanes> EveryWidth() {
+  std::vector<Lanes> widths;
+  for (const Lanes lanes : {Lanes::Four, Lanes::Two, Lanes::One}) {
+    if (static_cast<int>(lanes) <= static_cast<int>(WidestLanes())) {
+      widths.push_back(lanes);
     }
   }
-  return true;
+  return widths;
 }
-static_assert(InOrdinalOrder(), "routines.inc lists the routines by ordinal, from 1");
+
+inline const char* WidthName(Lanes lanes) {
+  return lanes == Lanes::Four ? "four bars (AVX2)" : lanes == Lanes::Two ? "two bars" : "one bar";
+}
+
+// Runs f(lanes) at every width, the limit lifted afterwards whatever f does.
+template <class F>
+void AtEveryWidth(F&& f) {
+  struct Lift {
+    ~Lift() { LimitLanes(Lanes::Four); }
+  } lift;
+  for (const Lanes lanes : EveryWidth()) {
+    LimitLanes(lanes);
+    f(lanes);
+  }
+}
 
 inline std::uint32_t Bits(float value) {
   return std::bit_cast<std::uint32_t>(value);
@@ -49,7 +83,7 @@ inline std::uint64_t Bits(double value) {
 
 // The empty-bar marker is part of the interface: exactly this bit pattern (3.4E+38f).
 inline bool IsEmpty(float value) {
-  return Bits(value) == 0x7F7FC99Eu;
+  return Bits(value) == TESSARYN_EMPTY_BITS;
 }
 
 // Output of `routine` over the whole series, in an array of exactly the series' length.

@@ -1,5 +1,5 @@
-// The library's three batch routines by number, as the Python package names them, and the
-// marker they write on bars that are not computed.
+// The library's batch routines by number, as the Python package names them, and the marker
+// they write on bars that are not computed.
 #pragma once
 
 #include <tessaryn.h>
@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <limits>
 
 namespace tessaryn::python {
@@ -14,11 +15,29 @@ namespace tessaryn::python {
 using RoutineFunction = void(TESSARYN_CALL*)(const float* prices, const float* periods,
                                              std::int32_t count, float* out);
 
-// Indexed by the routine numbers the package passes in (0 trend, 1 cycle, 2 model).
-inline constexpr RoutineFunction kRoutines[] = {&::ITrend, &::CyclicalComponent, &::Tessaryn};
-inline constexpr int kRoutineCount = 3;
+// The indicators of the library's table (filters/indicators.inc), by number in its order:
+// 0 trend, 1 cycle, 2 model.
+inline constexpr RoutineFunction kRoutines[] = {
+#define TESSARYN_INDICATOR(Routine, Ordinal, Step, output, function, Plain) &::Routine,
+#include "filters/indicators.inc"
+#undef TESSARYN_INDICATOR
+};
+inline constexpr int kRoutineCount = static_cast<int>(std::size(kRoutines));
 
-inline constexpr std::uint32_t kEmptyBits = 0x7F7FC99Eu;
+// Their names, in the same order: the Python function and the name of its values.
+struct IndicatorNames {
+  const char* function;
+  const char* output;
+  const char* routine;
+};
+inline constexpr IndicatorNames kIndicatorNames[] = {
+#define TESSARYN_INDICATOR(Routine, Ordinal, Step, output, function, Plain) \
+  {#function, #output, #Routine},
+#include "filters/indicators.inc"
+#undef TESSARYN_INDICATOR
+};
+
+inline constexpr std::uint32_t kEmptyBits = TESSARYN_EMPTY_BITS;
 inline constexpr float kEmpty = std::bit_cast<float>(kEmptyBits);
 
 // NaN over every bar that holds the marker. Only prices near 3.4E+38 could make a computed

@@ -1,0 +1,28 @@
+// A run of consecutive bars as the bar loop hands it to a step, and the paces its bars can go.
+#pragma once
+
+#include <cstdint>
+
+namespace tessaryn {
+
+// Bars whose periods the bar loop rounds and whose step plans at a time.
+inline constexpr int ChunkBars = 256;
+
+// How a chunk's bars go through a step, as its plan says: bar by bar, or (every bar
+// computed) several at a time, each with the period of the bar before (uniform) or with one
+// that may be a bar longer or shorter (drifting).
+enum class Pace { BarByBar, Uniform, Drifting };
+
+struct Chunk {
+  std::int32_t first;           // its first bar
+  int n;                        // how many bars
+  const std::int32_t* periods;  // their rounded periods (0 where none is valid)
+  bool uniform;                 // one period throughout
+  bool full;                    // every bar computed
+
+  static bool Computed(std::int32_t i, std::int32_t period) noexcept {
+    return period >= 1 && period <= i;
+  }
+};
+
+}  // namespace tessaryn

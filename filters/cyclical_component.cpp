@@ -1,8 +1,0 @@
-#include "filters/cycle_step.h"
-#include "filters/filter_routine.h"
-
-namespace tessaryn {
-
-TESSARYN_FILTER_ROUTINE(CyclicalComponent, CycleStep)
-
-}  // namespace tessaryn

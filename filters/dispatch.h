@@ -1,0 +1,87 @@
+// The one place a call picks how many bars go together: every step's bar loop is compiled
+// here for each width the build has (four bars with AVX2 where it targets 64-bit x86, two,
+// one), from the same source, and a call runs the widest that the processor runs.
+//
+// Only the vector width differs: every operation rounds each lane as the scalar operation
+// would, so every width gives the same bits. Nothing runs at load time and nothing is
+// imported (the processor is asked directly), so a DLL without a C runtime takes it as it is.
+#pragma once
+
+#include <cstdint>
+
+#include "filters/bar_loop.h"
+#include "filters/filters.h"
+#include "filters/lanes.h"
+#if defined(TESSARYN_FOUR_BARS)
+#include "filters/lanes_avx2.h"
+#endif
+
+namespace tessaryn {
+
+// Bars that go through a step together.
+enum class Lanes : std::int32_t { One = 1, Two = 2, Four = 4 };
+
+// The widest lanes this build has code for and the processor runs (checked once and kept: the
+// answer never changes while the process runs), and no wider than LimitLanes allows.
+Lanes ChosenLanes() noexcept;
+// The widest lanes the build and the processor allow, whatever LimitLanes says.
+Lanes WidestLanes() noexcept;
+// For the tests: every call from now on runs at most `most` lanes, so that one build on one
+// machine runs every width it has. Lanes::Four lifts the limit.
+void LimitLanes(Lanes most) noexcept;
+
+// The bar loop of dispatch.h's widths; flatten: the step's formulas are compiled into each.
+#if defined(TESSARYN_FOUR_BARS)
+template <class Step, class Sink>
+__attribute__((target("avx2"), flatten)) void BarLoopFour(Step& step, StepState<Step>& state,
+                                                          std::int32_t first, std::int32_t count,
+                                                          PeriodSeries periods,
+                                                          const Sink& sink) noexcept {
+  BarLoop<Double4>(step, state, first, count, periods, sink);
+}
+#endif
+
+template <class Step, class Sink>
+__attribute__((flatten)) void BarLoopTwo(Step& step, StepState<Step>& state, std::int32_t first,
+                                         std::int32_t count, PeriodSeries periods,
+                                         const Sink& sink) noexcept {
+  BarLoop<Double2>(step, state, first, count, periods, sink);
+}
+
+template <class Step, class Sink>
+__attribute__((flatten)) void BarLoopOne(Step& step, StepState<Step>& state, std::int32_t first,
+                                         std::int32_t count, PeriodSeries periods,
+                                         const Sink& sink) noexcept {
+  BarLoop<double>(step, state, first, count, periods, sink);
+}
+
+// The bar loop (bar_loop.h) at the chosen width.
+template <class Step, class Sink>
+void RunBars(Step& step, StepState<Step>& state, std::int32_t first, std::int32_t count,
+             PeriodSeries periods, const Sink& sink) noexcept {
+  switch (ChosenLanes()) {
+#if defined(TESSARYN_FOUR_BARS)
+    case Lanes::Four:
+      BarLoopFour(step, state, first, count, periods, sink);
+      return;
+#endif
+    case Lanes::One:
+      BarLoopOne(step, state, first, count, periods, sink);
+      return;
+    default:
+      BarLoopTwo(step, state, first, count, periods, sink);
+      return;
+  }
+}
+
+// An indicator's routine: its step run over a whole series, bars 0 .. count - 1, its own value
+// stored.
+template <class Step>
+void RunRoutine(PriceSeries prices, PeriodSeries periods, std::int32_t count,
+                ResultSeries out) noexcept {
+  Step step(prices);
+  StepState<Step> state;
+  RunBars(step, state, 0, count, periods, OwnOutput{out});
+}
+
+}  // namespace tessaryn
