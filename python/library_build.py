@@ -17,19 +17,18 @@ def _x86_64():
 
 def library_sources(root=ROOT):
     """The library's C++ sources: every .cpp of filters/ and exports/ but the Windows DLL's
-    entry, and the AVX2 kernels (*_avx2.cpp) on 64-bit x86 only."""
+    entry."""
     sources = []
     for folder in ("filters", "exports"):
         for path in sorted(glob.glob(os.path.join(root, folder, "*.cpp"))):
-            name = os.path.basename(path)
-            if name == "dll_main.cpp" or (name.endswith("_avx2.cpp") and not _x86_64()):
-                continue
-            sources.append(path)
+            if os.path.basename(path) != "dll_main.cpp":
+                sources.append(path)
     return sources
 
 
 def library_definitions():
-    """Preprocessor definitions of the library's objects."""
+    """Preprocessor definitions of the library's objects: on 64-bit x86 the four-bar (AVX2)
+    width of filters/dispatch.h."""
     return [("TESSARYN_FOUR_BARS", None)] if _x86_64() else []
 
 

@@ -73,8 +73,9 @@ TEST(LargestCount, LastChunksOfTwoToTheThirtyOneBarsMatchThePlainDefinition) {
     const std::vector<float> results[] = {
 #define TESSARYN_INDICATOR(Routine, Ordinal, Step, output, function, Plain) \
   TailOf<Step>(prices, periods, out),
-#include "extra_indicators.inc"
 #include "filters/indicators.inc"
+// then the tests' own, as kRoutines lists them
+#include "extra_indicators.inc"
 #undef TESSARYN_INDICATOR
     };
     static_assert(std::size(results) == std::size(kRoutines));

@@ -12,11 +12,6 @@
 namespace tessaryn::test {
 namespace {
 
-bool SameBits(const std::vector<float>& a, const std::vector<float>& b, std::size_t bars) {
-  return std::equal(a.begin(), a.begin() + static_cast<std::ptrdiff_t>(bars), b.begin(),
-                    [](float x, float y) { return Bits(x) == Bits(y); });
-}
-
 // A bar's output is a function of the bars up to it: a run over a shorter series, whose
 // arrays hold exactly that many bars, and a run whose later bars differ, agree with it.
 TEST(Properties, NoBarDependsOnLaterBars) {

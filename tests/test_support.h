@@ -4,6 +4,7 @@
 
 #include <tessaryn.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <iterator>
@@ -84,6 +85,12 @@ inline std::uint64_t Bits(double value) {
 // The empty-bar marker is part of the interface: exactly this bit pattern (3.4E+38f).
 inline bool IsEmpty(float value) {
   return Bits(value) == TESSARYN_EMPTY_BITS;
+}
+
+// Whether the first `bars` values of a and b have the same bits.
+inline bool SameBits(const std::vector<float>& a, const std::vector<float>& b, std::size_t bars) {
+  return std::equal(a.begin(), a.begin() + static_cast<std::ptrdiff_t>(bars), b.begin(),
+                    [](float x, float y) { return Bits(x) == Bits(y); });
 }
 
 // Output of `routine` over the whole series, in an array of exactly the series' length.

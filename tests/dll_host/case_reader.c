@@ -4,18 +4,20 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "../../exports/tessaryn.h"
+
 const char* const kRoutineNames[kRoutineCount] = {
-#define TESSARYN_ROUTINE(name, ordinal, plain) #name,
-#include "../routines.inc"
-#undef TESSARYN_ROUTINE
+#define TESSARYN_INDICATOR(Routine, Ordinal, Step, output, function, Plain) #Routine,
+#include "../../filters/indicators.inc"
+#undef TESSARYN_INDICATOR
 };
 const int kRoutineOrdinals[kRoutineCount] = {
-#define TESSARYN_ROUTINE(name, ordinal, plain) ordinal,
-#include "../routines.inc"
-#undef TESSARYN_ROUTINE
+#define TESSARYN_INDICATOR(Routine, Ordinal, Step, output, function, Plain) Ordinal,
+#include "../../filters/indicators.inc"
+#undef TESSARYN_INDICATOR
 };
 
-static const float kEmptyValue = 3.4E+38f;
+static const float kEmptyValue = TESSARYN_EMPTY;
 
 /* Parses the values of one row; returns how many, or -1 on a word that is not a value. */
 static int32_t ParseRow(char* text, float** values) {

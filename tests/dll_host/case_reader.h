@@ -4,12 +4,12 @@
 
 #include <stdint.h>
 
-/* The routines of the table in ../routines.inc, in its order (by ordinal). */
+/* The routines of the indicator table (filters/indicators.inc), in its order. */
 enum {
   kRoutineCount = 0
-#define TESSARYN_ROUTINE(name, ordinal, plain) +1
-#include "../routines.inc"
-#undef TESSARYN_ROUTINE
+#define TESSARYN_INDICATOR(Routine, Ordinal, Step, output, function, Plain) +1
+#include "../../filters/indicators.inc"
+#undef TESSARYN_INDICATOR
 };
 extern const char* const kRoutineNames[kRoutineCount];
 extern const int kRoutineOrdinals[kRoutineCount];

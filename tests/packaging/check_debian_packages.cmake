@@ -85,7 +85,7 @@ endforeach()
 # The packaged library: the routines' entry points, its SONAME, nothing needed but libc.
 execute_process(COMMAND ${CMAKE_COMMAND} -DLIBRARY=${root}/${lib}/${so}.${VERSION_MAJOR}
                         -DNM=${NM} -DREADELF=${READELF}
-                        -DROUTINES=${SOURCE_DIR}/tests/routines.inc
+                        -DROUTINES=${SOURCE_DIR}/filters/indicators.inc
                         -P ${SOURCE_DIR}/tests/check_symbols.cmake
   RESULT_VARIABLE failed)
 if(NOT failed EQUAL 0)
