@@ -1,3 +1,4 @@
+cmake_policy(SET CMP0057 NEW)
 # Checks that LIBRARY defines exactly the entry points of the routine table ROUTINES and of
 # the stream as dynamic symbols, carries the SONAME of its major version and needs libc and nothing else
 # (but the sanitizers' runtimes in a SANITIZED build).
@@ -10,10 +11,19 @@ endif()
 string(REGEX MATCHALL "[^ \n]+\n" names "${symbols}")
 list(TRANSFORM names STRIP)
 list(SORT names)
-# The routines, and the stream's C API (tessaryn_stream.h).
-set(wanted ${ROUTINE_NAMES} TessarynStreamCreate TessarynStreamDestroy TessarynStreamPush
-    TessarynStreamRevise TessarynStreamPushMany TessarynStreamSize TessarynStreamReset
-    TessarynStreamMessage)
+# The routines, and the stream's C API (tessaryn_stream.h, listed in cmake/Indicators.cmake).
+set(wanted ${ROUTINE_NAMES} ${STREAM_FUNCTIONS})
+# Every function the stream's header declares is among them.
+if(DEFINED STREAM_HEADER)
+  file(READ ${STREAM_HEADER} header)
+  string(REGEX MATCHALL "TESSARYN_API [^\n(]*[ *](Tessaryn[A-Za-z]+)\\(" declared "${header}")
+  list(TRANSFORM declared REPLACE ".*[ *](Tessaryn[A-Za-z]+)\\($" "\\1")
+  foreach(name IN LISTS declared)
+    if(NOT name IN_LIST wanted)
+      message(FATAL_ERROR "${STREAM_HEADER} declares ${name}, which the check does not expect")
+    endif()
+  endforeach()
+endif()
 list(SORT wanted)
 if(NOT names STREQUAL wanted)
   message(FATAL_ERROR "dynamic symbols of ${LIBRARY}: ${names}")

@@ -82,10 +82,13 @@ foreach(kind IN ITEMS runtime dev)
   endif()
 endforeach()
 
-# The packaged library: the routines' entry points, its SONAME, nothing needed but libc.
+# The packaged library: the routines' and the stream's entry points, its SONAME, nothing
+# needed but libc.
 execute_process(COMMAND ${CMAKE_COMMAND} -DLIBRARY=${root}/${lib}/${so}.${VERSION_MAJOR}
                         -DNM=${NM} -DREADELF=${READELF}
                         -DROUTINES=${SOURCE_DIR}/filters/indicators.inc
+                        "-DSTREAM_FUNCTIONS=${STREAM_FUNCTIONS}"
+                        -DSTREAM_HEADER=${SOURCE_DIR}/exports/tessaryn_stream.h
                         -P ${SOURCE_DIR}/tests/check_symbols.cmake
   RESULT_VARIABLE failed)
 if(NOT failed EQUAL 0)
