@@ -56,7 +56,6 @@ struct WindowSumProbe {
   using Inputs = TrendStep::Inputs<V>;
   template <class V>
   using Outputs = TrendStep::Outputs<V>;
-  static constexpr int outputs = TrendStep::outputs;
 
   explicit WindowSumProbe(PriceSeries prices) : trend(prices) {}
 

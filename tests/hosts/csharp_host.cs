@@ -25,7 +25,7 @@ static class CSharpHost
         float[] model = new float[count];
         Tessaryn.ITrend(prices, periods, prices.Length, trend);
         Tessaryn.CyclicalComponent(prices, periods, prices.Length, cycle);
-        Tessaryn.TrendPlusCycle(prices, periods, prices.Length, model);
+        Tessaryn.Model(prices, periods, prices.Length, model);
 
         using (FileStream output = File.Create(args[1]))
         {

@@ -14,7 +14,7 @@ type
 var
   Series: file;
   Bytes, Count: LongInt;
-  Prices, Periods, Trend, Cycle, Model: TSingles;
+  Prices, Periods, Trends, Cycles, Models: TSingles;
 
 procedure WriteOutputs(const Path: string; const Outputs: array of TSingles);
 var
@@ -40,15 +40,15 @@ begin
   Count := Bytes div (2 * SizeOf(Single));
   SetLength(Prices, Count);
   SetLength(Periods, Count);
-  SetLength(Trend, Count);
-  SetLength(Cycle, Count);
-  SetLength(Model, Count);
+  SetLength(Trends, Count);
+  SetLength(Cycles, Count);
+  SetLength(Models, Count);
   BlockRead(Series, Prices[0], Count * SizeOf(Single));
   BlockRead(Series, Periods[0], Count * SizeOf(Single));
   Close(Series);
 
-  ITrend(@Prices[0], @Periods[0], Length(Prices), @Trend[0]);
-  CyclicalComponent(@Prices[0], @Periods[0], Length(Prices), @Cycle[0]);
-  TrendPlusCycle(@Prices[0], @Periods[0], Length(Prices), @Model[0]);
-  WriteOutputs(ParamStr(2), [Trend, Cycle, Model]);
+  ITrend(@Prices[0], @Periods[0], Length(Prices), @Trends[0]);
+  CyclicalComponent(@Prices[0], @Periods[0], Length(Prices), @Cycles[0]);
+  Model(@Prices[0], @Periods[0], Length(Prices), @Models[0]);
+  WriteOutputs(ParamStr(2), [Trends, Cycles, Models]);
 end.
