@@ -262,15 +262,19 @@ RunSums::Span RunSums::Of(PriceSeries prices, std::int32_t lo, std::int32_t hi) 
 
 void RunSums::Forget(std::int32_t place) noexcept {
   const std::int32_t block = place / BlockBars;
-  if (block < Start(frontCell_) || block >= reached_) {
-    return;  // in nothing kept that is read
+  if (block >= reached_) {
+    return;  // in nothing kept
   }
   if (block >= Start(pivotCell_)) {  // after the pivot: taken in again from it
     reached_ = block;
-  } else {  // before: the cells that start after it keep their spans
+    return;
+  }
+  // Before the pivot: of the last blocks, those after it stay (a span longer than what is
+  // kept reads them, whatever cell it starts in); so do the cells that start after it.
+  blockFrom_ = std::max(blockFrom_, block + 1);
+  if (block >= Start(frontCell_)) {
     const std::int32_t c = CellOf(block);
     frontCell_ = c + 1;
-    blockFrom_ = std::max(blockFrom_, block + 1);
     if (innerCell_ <= c) {
       innerCell_ = -1;
     }

@@ -259,6 +259,34 @@ TEST(RunSums, ForgettingARevisedPriceKeepsTheRestExact) {
   }
 }
 
+// A price revised in a block that is kept only among the last blocks, before the cells the
+// spans now start from, and then a span longer than what is kept, which reads that block.
+TEST(RunSums, ForgettingABlockBeforeTheCellsStillInTheLastBlocks) {
+  std::vector<float> prices = SpikedPrices(13, 40000, 1 << 30);
+  constexpr std::int32_t B = RunSums::BlockBars;
+  struct Step {
+    std::int32_t lo;
+    std::int32_t hi;
+    std::int32_t revise;  // the place revised after the span, -1 for none
+  };
+  const Step steps[] = {
+      {100 * B, 108 * B - 1, -1},  // blocks 100 .. 107 kept
+      {104 * B, 112 * B - 1, -1},  // the spans start a cell on
+      {104 * B + 5, 112 * B, 101 * B + 3},
+      {90 * B, 330 * B - 1, -1},  // longer than what is kept, over block 101
+      {104 * B, 112 * B - 1, 106 * B},
+      {104 * B, 113 * B - 1, -1},
+  };
+  const auto runs = std::make_unique<RunSums>();
+  for (const Step& step : steps) {
+    ExpectSameSpan(*runs, prices, step.lo, step.hi, "a block among the last");
+    if (step.revise >= 0) {
+      prices[step.revise] = 0x1p40f;
+      runs->Forget(step.revise);
+    }
+  }
+}
+
 // Spans that start and end anywhere inside the cells of the one before, moving forward by a
 // few blocks or going back a little, and a buffer whose prices all move (Forget).
 TEST(RunSums, SpansStartingAndEndingInsideCells) {
