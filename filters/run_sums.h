@@ -22,15 +22,19 @@
 // them is below 2^53 u they are exact; the first that is not exact is a rounded value of
 // magnitude at least 2^53 u (rounding is monotonic and 2^53 u is a double), and every value
 // formed is compared with the bound, strictly, so a rounded R is never trusted. Spans are
-// joined from the spans of runs within them (below); a run whose own values may have rounded
-// marks the joined span with an infinite highest, which no bound passes.
+// joined from the spans of runs within them (below), each summed from its own start: its
+// values are run sums too, exact when they pass its own bound, which the joined span's check
+// does not imply; a run that does not pass marks the joined span with an infinite highest,
+// which no bound passes and every later join keeps.
 //
 // Prices are taken 64 at a time, a block, and blocks 4 at a time, a cell. What is kept is
 // small enough for a routine's stack (a thread's stack may be 16 KiB): spans of whole cells,
 // about the pivot as in a queue of two stacks. Cells before the pivot keep their span up to
 // it, cells after it their own span, so the windows of a series, moving forward, cost a few
 // joins each however long they are, and each block is summed once: when the windows pass the
-// pivot, the cells after it turn into spans up to a new pivot, by joins. Besides the cells:
+// pivot, the cells after it turn into spans up to a new pivot, by joins. The cells are laid
+// from where a span starts when nothing kept serves it, and the windows of a series move a
+// cell from chunk to chunk: at a steady period their spans start on cells. Besides the cells:
 // the last 16 blocks' own spans, the spans from the pivot to the end of each of the last 4
 // cells, and for the one cell a window last started inside, the spans from its inner blocks.
 #pragma once
