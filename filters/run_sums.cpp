@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <limits>
 
 namespace tessaryn {
 
@@ -24,6 +25,10 @@ inline void TakeIn(V& sum, V& highest, V& lowest, const V& price) noexcept {
 // The slide's gain, up to three prices, stays below 2^53 units (see run_sums.h).
 constexpr int GainExponents = 27;
 
+// The highest prefix sum of a span some of whose values may have rounded: no bound passes it,
+// and every span joined from it keeps it (a sum of finite prices plus it, and the largest).
+constexpr double Unbounded = std::numeric_limits<double>::infinity();
+
 }  // namespace
 
 void RunSums::Span::Add(PriceSeries prices, std::int32_t count) noexcept {
@@ -43,19 +48,21 @@ void RunSums::Span::Add(PriceSeries prices, std::int32_t count) noexcept {
 }
 
 void RunSums::Span::Add(const Span& next) noexcept {
-  partsExact = partsExact && next.RangeBounded();
+  // A run whose values may have rounded (judged by its own unit, no smaller than the
+  // joined one's) may hold highest and lowest that pass the joined bound all the same.
+  const bool bounded = next.RangeBounded();
   magnitudes.Add(next.magnitudes);
   const double high = sum + next.highest;
   const double low = sum + next.lowest;
   sum += next.sum;
-  highest = std::max({highest, high, sum});
+  highest = bounded ? std::max({highest, high, sum}) : Unbounded;
   lowest = std::min({lowest, low, sum});
 }
 
 bool RunSums::Span::RangeBounded() const noexcept {
   const double bound = Bound(magnitudes.Unit());
   return magnitudes.Top() - magnitudes.Unit() <= GainExponents && magnitudes.Finite() &&
-         partsExact && highest < bound && -lowest < bound && highest - lowest < bound;
+         highest < bound && -lowest < bound && highest - lowest < bound;
 }
 
 // A block's exponents, and its prefix sums as four runs of 16 side by side: each run its own
@@ -91,49 +98,128 @@ RunSums::Span RunSums::BlockSpan(PriceSeries prices) noexcept {
     block.magnitudes.AddBits(largest[r], smallest[r]);
   }
   const double bound = Bound(block.magnitudes.Unit());
+  bool bounded = true;  // every run's values exact
   for (int r = 0; r < 4; ++r) {
-    block.partsExact = block.partsExact && high[r] < bound && -low[r] < bound;
+    bounded = bounded && high[r] < bound && -low[r] < bound;
     const double highest = block.sum + high[r];
     const double lowest = block.sum + low[r];
     block.sum += sum[r];
     block.highest = std::max({block.highest, highest, block.sum});
     block.lowest = std::min({block.lowest, lowest, block.sum});
   }
+  if (!bounded) {
+    block.highest = Unbounded;
+  }
   return block;
 }
 
-const RunSums::Span& RunSums::BlockAt(PriceSeries prices, std::int32_t block) noexcept {
-  Kept& kept = blocks_[block % KeptBlocks];
-  if (kept.block != block) {
-    kept.span = BlockSpan(prices + std::int64_t{block} * BlockBars);
-    kept.block = block;
-  }
-  return kept.span;
+RunSums::Span RunSums::BlockAt(PriceSeries prices, std::int32_t b) const noexcept {
+  return b >= blockFrom_ && b < reached_ ? blocks_[b]
+                                         : BlockSpan(prices + std::int64_t{b} * BlockBars);
 }
 
-bool RunSums::Covers(std::int32_t from, std::int32_t to) const noexcept {
-  return beforeFrom_ <= from && from <= pivot_ && pivot_ <= to && to - beforeFrom_ <= KeptBlocks;
-}
-
-void RunSums::Pivot(PriceSeries prices, std::int32_t from, std::int32_t to) noexcept {
-  pivot_ = std::max(from, to - ChunkBlocks);
-  beforeFrom_ = from;
-  afterTo_ = pivot_;
-  Span span;
-  for (std::int32_t b = pivot_ - 1; b >= from; --b) {
-    Span joined = BlockAt(prices, b);
-    joined.Add(span);
-    span = joined;
-    before_[b % KeptBlocks] = span;
-  }
+void RunSums::Restart(std::int32_t from) noexcept {
+  origin_ = from;
+  frontCell_ = 0;
+  pivotCell_ = 0;
+  reached_ = from;
+  blockFrom_ = from;
+  prefixFrom_ = 0;
+  innerCell_ = -1;
 }
 
 void RunSums::Reach(PriceSeries prices, std::int32_t to) noexcept {
-  for (; afterTo_ < to; ++afterTo_) {
-    Span span = afterTo_ > pivot_ ? after_[(afterTo_ - 1) % KeptBlocks] : Span{};
-    span.Add(BlockAt(prices, afterTo_));
-    after_[afterTo_ % KeptBlocks] = span;
+  while (reached_ < to) {
+    blocks_[reached_] = BlockSpan(prices + std::int64_t{reached_} * BlockBars);
+    ++reached_;
+    blockFrom_ = std::max(blockFrom_, reached_ - KeptBlocks);
+    if ((reached_ - origin_) % CellBlocks == 0) {
+      const std::int32_t c = DoneCells() - 1;
+      Span own = BlockAt(prices, Start(c));
+      for (std::int32_t k = 1; k < CellBlocks; ++k) {
+        own.Add(BlockAt(prices, Start(c) + k));
+      }
+      cells_[c] = own;
+      Prefix(c);
+    }
   }
+}
+
+void RunSums::Prefix(std::int32_t c) noexcept {
+  Span span;
+  if (c > pivotCell_ && c - 1 >= prefixFrom_) {
+    span = prefixes_[c - 1];
+  } else {
+    for (std::int32_t d = pivotCell_; d < c; ++d) {
+      span.Add(cells_[d]);
+    }
+  }
+  span.Add(cells_[c]);
+  prefixes_[c] = span;
+  // Cells after c are not done: kept are those from c back, as many as there is room for.
+  prefixFrom_ = prefixFrom_ > c ? c : std::max(prefixFrom_, c + 1 - KeptPrefixes);
+}
+
+void RunSums::Pivot(std::int32_t first, std::int32_t p) noexcept {
+  if (first < p) {
+    Span span = cells_[p - 1];
+    for (std::int32_t c = p - 2; c >= first; --c) {
+      Span joined = cells_[c];
+      joined.Add(span);
+      span = joined;
+      cells_[c] = span;
+    }
+  }
+  frontCell_ = first;
+  pivotCell_ = p;
+  innerCell_ = -1;
+  prefixFrom_ = p;
+  for (std::int32_t c = p; c < DoneCells(); ++c) {
+    Prefix(c);
+  }
+}
+
+bool RunSums::Prepare(PriceSeries prices, std::int32_t from, std::int32_t to) noexcept {
+  if (from < Start(frontCell_) || from > reached_) {
+    return false;
+  }
+  const std::int32_t first = CellOf(from);
+  if (CellOf(std::max(reached_, to)) - first > KeptCells) {
+    return false;
+  }
+  frontCell_ = first;  // the cells before are not asked for again
+  Reach(prices, to);
+  const std::int32_t last = CellOf(to);  // the cell that holds block to, or starts at it
+  if (from > Start(pivotCell_)) {
+    // The windows passed the pivot: it moves to the cell before `last`, so that spans that
+    // end up to a cell sooner (the shorter ones judged within a chunk) still find it.
+    const std::int32_t whole = CellOf(from + CellBlocks - 1);  // the first to start at or after
+    if (whole > last) {
+      return false;
+    }
+    Pivot(first, std::max(whole, last - 1));
+  }
+  return last >= pivotCell_ && (last == pivotCell_ || last - 1 >= prefixFrom_) &&
+         (to == Start(last) || Start(last) >= blockFrom_);
+}
+
+const RunSums::Span& RunSums::Before(PriceSeries prices, std::int32_t from) noexcept {
+  const std::int32_t c = CellOf(from);
+  const std::int32_t start = Start(c);
+  if (from == start) {
+    return cells_[c];
+  }
+  if (innerCell_ != c) {  // the cell lies wholly before the pivot
+    Span span = c + 1 < pivotCell_ ? cells_[c + 1] : Span{};
+    for (std::int32_t b = start + CellBlocks - 1; b > start; --b) {
+      Span joined = BlockAt(prices, b);
+      joined.Add(span);
+      span = joined;
+      inCell_[b - start - 1] = span;
+    }
+    innerCell_ = c;
+  }
+  return inCell_[from - start - 1];
 }
 
 RunSums::Span RunSums::Of(PriceSeries prices, std::int32_t lo, std::int32_t hi) noexcept {
@@ -141,29 +227,30 @@ RunSums::Span RunSums::Of(PriceSeries prices, std::int32_t lo, std::int32_t hi) 
   // ends by hi; the prices before and after them one by one.
   const auto from = static_cast<std::int32_t>((std::int64_t{lo} + BlockBars - 1) / BlockBars);
   const auto to = static_cast<std::int32_t>((std::int64_t{hi} + 1) / BlockBars);
-  if (!ready_) {
-    Forget();
-  }
   Span span;
   if (from >= to) {
     span.Add(prices + lo, hi - lo + 1);
     return span;
   }
   span.Add(prices + lo, from * BlockBars - lo);
-  if (to - from > KeptBlocks) {  // longer than what is kept: block by block
+  if (to - from > LongestKept) {  // longer than what is kept: block by block
     for (std::int32_t b = from; b < to; ++b) {
       span.Add(BlockAt(prices, b));
     }
   } else {
-    if (!Covers(from, to)) {
-      Pivot(prices, from, to);
+    if (!Prepare(prices, from, to)) {
+      Restart(from);
+      Reach(prices, to);
     }
-    Reach(prices, to);
-    if (from < pivot_) {
-      span.Add(before_[from % KeptBlocks]);
+    if (from < Start(pivotCell_)) {
+      span.Add(Before(prices, from));
     }
-    if (to > pivot_) {
-      span.Add(after_[(to - 1) % KeptBlocks]);
+    const std::int32_t last = CellOf(to);
+    if (last > pivotCell_) {
+      span.Add(prefixes_[last - 1]);
+    }
+    for (std::int32_t b = Start(last); b < to; ++b) {
+      span.Add(blocks_[b]);
     }
   }
   span.Add(prices + std::int64_t{to} * BlockBars, hi + 1 - to * BlockBars);
@@ -172,21 +259,27 @@ RunSums::Span RunSums::Of(PriceSeries prices, std::int32_t lo, std::int32_t hi) 
 
 void RunSums::Forget(std::int32_t place) noexcept {
   const std::int32_t block = place / BlockBars;
-  Kept& kept = blocks_[block % KeptBlocks];
-  if (ready_ && kept.block == block) {
-    kept.block = -1;
+  if (block >= reached_) {
+    return;  // in nothing kept
   }
-  if (beforeFrom_ <= block && block < afterTo_) {
-    beforeFrom_ = pivot_ = afterTo_ = 0;
+  if (block >= Start(pivotCell_)) {  // after the pivot: taken in again from it
+    reached_ = block;
+    return;
+  }
+  // Before the pivot: of the last blocks, those after it stay (a span longer than what is
+  // kept reads them, whatever cell it starts in); so do the cells that start after it.
+  blockFrom_ = std::max(blockFrom_, block + 1);
+  if (block >= Start(frontCell_)) {
+    const std::int32_t c = CellOf(block);
+    frontCell_ = c + 1;
+    if (innerCell_ <= c) {
+      innerCell_ = -1;
+    }
   }
 }
 
 void RunSums::Forget() noexcept {
-  for (std::int32_t k = 0; k < KeptBlocks; ++k) {
-    blocks_[k].block = -1;
-  }
-  ready_ = true;
-  beforeFrom_ = pivot_ = afterTo_ = 0;
+  Restart(0);
 }
 
 }  // namespace tessaryn

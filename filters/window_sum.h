@@ -27,7 +27,10 @@ template <class V, int Chains>
 void FreshWindowSums(PriceSeries prices, std::int32_t i, std::int32_t period,
                      double* sums) noexcept {
   constexpr int Across = Chains * Width<V>;
-  constexpr std::int32_t Steps = 256;  // prices widened at a time, each once for every window
+  // Prices widened at a time, each once for every window: few enough that the buffer stays
+  // small on a routine's stack (a thread's may be 16 KiB), enough that the Across - 1 widened
+  // again with each step cost little. The steps only cut the chains, never reorder them.
+  constexpr std::int32_t Steps = 64;
   V chains[Chains];
   for (V& chain : chains) {
     chain = Both<V>(0.0);

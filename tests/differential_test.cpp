@@ -218,5 +218,34 @@ TEST(ExponentSpan, SumsItCallsExactAgreeInEveryOrder) {
   }
 }
 
+// The fresh sums of windows side by side, in lanes and chains, have FreshWindowSum's bits:
+// at lengths around the prices widened at a time, on prices whose sums round.
+template <class V, int Chains>
+void ExpectFreshSumsSideBySide(const char* what) {
+  std::mt19937 rng(29);
+  std::uniform_real_distribution<float> wide(-1.0f, 1.0f);
+  std::vector<float> prices(12000);
+  for (std::size_t i = 0; i < prices.size(); ++i) {
+    prices[i] = std::ldexp(wide(rng), static_cast<int>(i % 41) - 20);  // sums that round
+  }
+  constexpr int Side = Chains * Width<V>;
+  for (const std::int32_t period :
+       {1, 2, 31, 63, 64, 65, 127, 128, 129, 200, 256, 257, 1000, 5000}) {
+    for (const std::int32_t i : {period, period + 1, period + 777}) {
+      double sums[Side];
+      FreshWindowSums<V, Chains>(prices.data(), i, period, sums);
+      for (int k = 0; k < Side; ++k) {
+        ASSERT_EQ(Bits(sums[k]), Bits(FreshWindowSum(prices.data(), i + k, period)))
+            << what << ", period " << period << ", bar " << i + k;
+      }
+    }
+  }
+}
+
+TEST(Differential, FreshSumsSideBySideHaveTheFreshSumsBits) {
+  ExpectFreshSumsSideBySide<double, 3>("one lane, three chains");
+  ExpectFreshSumsSideBySide<Double2, 8>("two lanes, eight chains");
+}
+
 }  // namespace
 }  // namespace tessaryn::test
