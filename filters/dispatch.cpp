@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#if defined(TESSARYN_FOUR_BARS)
+#if defined(TESSARYN_FOUR_BAR_LOOP)
 #include <cpuid.h>
 #endif
 
@@ -15,7 +15,7 @@ namespace {
 std::atomic<std::int32_t> widest{0};
 std::atomic<std::int32_t> limit{static_cast<std::int32_t>(Lanes::Four)};
 
-#if defined(TESSARYN_FOUR_BARS)
+#if defined(TESSARYN_FOUR_BAR_LOOP)
 // AVX2 runs where the processor has it and the system saves the wide registers across
 // context switches (OSXSAVE set, XCR0 keeping the SSE and AVX state).
 bool RunsAvx2() noexcept {
@@ -39,7 +39,7 @@ bool RunsAvx2() noexcept {
 #endif
 
 Lanes Detect() noexcept {
-#if defined(TESSARYN_FOUR_BARS)
+#if defined(TESSARYN_FOUR_BAR_LOOP)
   if (RunsAvx2()) {
     return Lanes::Four;
   }

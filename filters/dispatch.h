@@ -12,7 +12,13 @@
 #include "filters/bar_loop.h"
 #include "filters/filters.h"
 #include "filters/lanes.h"
-#if defined(TESSARYN_FOUR_BARS)
+
+// The four-bar width is sound only where the compiler builds the whole bar loop into
+// BarLoopFour (flatten): a Double4 passed to or from a function compiled for another target
+// travels differently on each side of the call. Unoptimised builds inline nothing, so they
+// do without it.
+#if defined(TESSARYN_FOUR_BARS) && defined(__OPTIMIZE__)
+#define TESSARYN_FOUR_BAR_LOOP 1
 #include "filters/lanes_avx2.h"
 #endif
 
@@ -31,7 +37,7 @@ Lanes WidestLanes() noexcept;
 void LimitLanes(Lanes most) noexcept;
 
 // The bar loop of dispatch.h's widths; flatten: the step's formulas are compiled into each.
-#if defined(TESSARYN_FOUR_BARS)
+#if defined(TESSARYN_FOUR_BAR_LOOP)
 template <class Step, class Sink>
 __attribute__((target("avx2"), flatten)) void BarLoopFour(Step& step, StepState<Step>& state,
                                                           std::int32_t first, std::int32_t count,
@@ -60,7 +66,7 @@ template <class Step, class Sink>
 void RunBars(Step& step, StepState<Step>& state, std::int32_t first, std::int32_t count,
              PeriodSeries periods, const Sink& sink) noexcept {
   switch (ChosenLanes()) {
-#if defined(TESSARYN_FOUR_BARS)
+#if defined(TESSARYN_FOUR_BAR_LOOP)
     case Lanes::Four:
       BarLoopFour(step, state, first, count, periods, sink);
       return;
