@@ -13,4 +13,7 @@ void BindBatch(pybind11::module_& module);
 // Stream and BarValues: the library's C stream, bar by bar (stream.cpp).
 void BindStream(pybind11::module_& module);
 
+// first_missing: where a float array first holds NaN, for gaps="skip" (gaps.cpp).
+void BindGaps(pybind11::module_& module);
+
 }  // namespace tessaryn::python

@@ -16,4 +16,5 @@ PYBIND11_MODULE(_core, module) {
   module.attr("EMPTY_BITS") = tessaryn::python::kEmptyBits;
   tessaryn::python::BindBatch(module);
   tessaryn::python::BindStream(module);
+  tessaryn::python::BindGaps(module);
 }
