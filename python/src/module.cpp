@@ -17,4 +17,5 @@ PYBIND11_MODULE(_core, module) {
   tessaryn::python::BindBatch(module);
   tessaryn::python::BindStream(module);
   tessaryn::python::BindGaps(module);
+  tessaryn::python::BindCsvText(module);
 }
