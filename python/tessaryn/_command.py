@@ -255,8 +255,10 @@ def _run(args: argparse.Namespace) -> int:
         rows = 10 if args.rows is None else args.rows
         if rows:
             _say(job.table(rows))
-    for what, path in (("CSV", csv_path), ("chart", args.chart)):
-        if path:
+    # A device, FIFO or /dev/stdout was written through: it may be this very stream, where
+    # the line would end up inside the CSV.
+    for what, path, file in (("CSV", csv_path, csv_file), ("chart", args.chart, chart_file)):
+        if path and file != path:
             _say(f"{what} written to {path}")
     return 0
 

@@ -243,7 +243,11 @@ def _number_format(rows: list[list[str]], sep: str, name: str) -> tuple[str, str
 def is_number_text(cell: str, decimal: str, thousands: str | None) -> bool:
     """Whether a cell reads as a number in this dialect (for choosing a column's type)."""
     cell = cell.strip()
-    if thousands:
+    if thousands and thousands in cell:
+        # Thousands in groups of three, as 1.234.567,5: 25.12.2023 is a date, not a number.
+        whole = cell.split(decimal)[0] if decimal in cell else cell
+        if not re.fullmatch(r"[+-]?\d{1,3}(" + re.escape(thousands) + r"\d{3})+", whole):
+            return False
         cell = cell.replace(thousands, "")
     if decimal != ".":
         if "." in cell:
