@@ -106,24 +106,26 @@ void PutText(std::string& out, std::string_view text, const Format& format) {
   out.push_back('"');
 }
 
-void PutObject(std::string& out, PyObject* item, const Format& format) {
+// A text cell's UTF-8, read with the GIL held so that the rows are then formatted without
+// it: str objects keep their UTF-8 (CPython caches it in the object, alive as long as the
+// column is); any other object's str() is kept in `made`. None and NaN are empty.
+std::string_view TextOf(PyObject* item, std::vector<py::object>& made) {
   if (item == Py_None || (PyFloat_Check(item) && std::isnan(PyFloat_AS_DOUBLE(item)))) {
-    return;
+    return {};
   }
-  py::object text;
   if (!PyUnicode_Check(item)) {
-    text = py::reinterpret_steal<py::object>(PyObject_Str(item));
-    if (!text) {
+    made.push_back(py::reinterpret_steal<py::object>(PyObject_Str(item)));
+    if (!made.back()) {
       throw py::error_already_set();
     }
-    item = text.ptr();
+    item = made.back().ptr();
   }
   Py_ssize_t size = 0;
   const char* utf8 = PyUnicode_AsUTF8AndSize(item, &size);
   if (utf8 == nullptr) {
     throw py::error_already_set();
   }
-  PutText(out, std::string_view(utf8, static_cast<std::size_t>(size)), format);
+  return {utf8, static_cast<std::size_t>(size)};
 }
 
 Column ColumnOf(py::handle spec, py::ssize_t stop) {
@@ -165,10 +167,25 @@ py::bytes CsvRows(const py::list& specs, py::ssize_t start, py::ssize_t stop,
   }
   const Format format{sep[0], decimal[0]};
   std::vector<Column> columns;
-  bool text = false;
   for (const py::handle spec : specs) {
     columns.push_back(ColumnOf(spec, stop));
-    text = text || columns.back().kind == kText;
+  }
+  // The text cells first, with the GIL; the rows then without it, so that blocks of rows
+  // are formatted on several threads at once.
+  const std::size_t count = static_cast<std::size_t>(stop - start);
+  std::vector<std::vector<std::string_view>> texts(columns.size());
+  std::vector<py::object> made;
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    if (columns[c].kind != kText) {
+      continue;
+    }
+    texts[c].resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+      PyObject* item;
+      std::memcpy(&item, columns[c].data + (start + static_cast<py::ssize_t>(i)) * columns[c].step,
+                  sizeof item);
+      texts[c][i] = TextOf(item, made);
+    }
   }
   std::string out;
   out.reserve(static_cast<std::size_t>(stop - start) * (columns.size() * 10 + 1));
@@ -179,7 +196,8 @@ py::bytes CsvRows(const py::list& specs, py::ssize_t start, py::ssize_t stop,
           out.push_back(format.sep);
         }
         const Column& column = columns[c];
-        const char* at = column.data + row * column.step;
+        const char* at =
+            column.data == nullptr ? nullptr : column.data + row * column.step;
         switch (column.kind) {
           case kIndicator: {
             float value;
@@ -203,12 +221,9 @@ py::bytes CsvRows(const py::list& specs, py::ssize_t start, py::ssize_t stop,
             PutInteger(out, value);
             break;
           }
-          case kText: {
-            PyObject* item;
-            std::memcpy(&item, at, sizeof item);
-            PutObject(out, item, format);
+          case kText:
+            PutText(out, texts[c][static_cast<std::size_t>(row - start)], format);
             break;
-          }
           case kRowNumber:
             PutInteger(out, row + 1);
             break;
@@ -217,9 +232,7 @@ py::bytes CsvRows(const py::list& specs, py::ssize_t start, py::ssize_t stop,
       out.push_back('\n');
     }
   };
-  if (text) {
-    rows();  // text cells are Python objects: read with the GIL held
-  } else {
+  {
     py::gil_scoped_release unlocked;
     rows();
   }

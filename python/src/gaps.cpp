@@ -8,6 +8,7 @@
 
 #include <bit>
 #include <cstring>
+#include <vector>
 #include <cstddef>
 #include <cstdint>
 
@@ -80,6 +81,54 @@ PyObject* FirstMissing(PyObject*, PyObject* argument) {
   });
 }
 
+// columns_missing(values) -> list of int: the columns of a 2-D float32 or float64 array
+// (bars down the first axis) holding a NaN; None for any other array, which the caller
+// checks with numpy. One pass over the frame, without the GIL: a frame of 10^5 short
+// columns costs no Python call a column.
+PyObject* ColumnsMissing(PyObject*, PyObject* argument) {
+  return Guarded([&]() -> PyObject* {
+    auto& api = py::detail::npy_api::get();
+    if (!api.PyArray_Check_(argument)) {
+      Py_RETURN_NONE;
+    }
+    const auto array = py::reinterpret_borrow<py::array>(argument);
+    const char order = array.dtype().byteorder();
+    const bool little = std::endian::native == std::endian::little;
+    const bool swapped = (order == '<' && !little) || (order == '>' && little);
+    if (array.ndim() != 2 || array.dtype().kind() != 'f' ||
+        (array.itemsize() != 4 && array.itemsize() != 8)) {
+      Py_RETURN_NONE;
+    }
+    const char* first = static_cast<const char*>(array.data());
+    const std::ptrdiff_t bars = array.shape(0), columns = array.shape(1);
+    const std::ptrdiff_t bar_step = array.strides(0), column_step = array.strides(1);
+    const bool wide = array.itemsize() == 8;
+    std::vector<std::ptrdiff_t> found;
+    {
+      py::gil_scoped_release unlocked;
+      for (std::ptrdiff_t column = 0; column < columns; ++column) {
+        const char* start = first + column * column_step;
+        const std::ptrdiff_t bar =
+            wide ? FirstNaN<double, std::uint64_t>(start, bar_step, bars, swapped)
+                 : FirstNaN<float, std::uint32_t>(start, bar_step, bars, swapped);
+        if (bar >= 0) {
+          found.push_back(column);
+        }
+      }
+    }
+    py::list result;
+    for (const std::ptrdiff_t column : found) {
+      result.append(column);
+    }
+    return result.release().ptr();
+  });
+}
+
+PyMethodDef columns_missing_definition = {
+    "columns_missing", &ColumnsMissing, METH_O,
+    "columns_missing(values): the columns of a 2-D float array holding NaN, or None if "
+    "values is not a 2-D float32 or float64 numpy array."};
+
 PyMethodDef first_missing_definition = {
     "first_missing", &FirstMissing, METH_O,
     "first_missing(values): the first bar of a 1-D float array holding NaN, -1 if none does, "
@@ -94,6 +143,11 @@ void BindGaps(py::module_& module) {
     throw py::error_already_set();
   }
   module.add_object("first_missing", py::reinterpret_steal<py::object>(function));
+  function = PyCFunction_NewEx(&columns_missing_definition, nullptr, module.attr("__name__").ptr());
+  if (function == nullptr) {
+    throw py::error_already_set();
+  }
+  module.add_object("columns_missing", py::reinterpret_steal<py::object>(function));
 }
 
 }  // namespace tessaryn::python

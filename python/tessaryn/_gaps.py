@@ -73,9 +73,10 @@ def columns(routines: list[int], values: np.ndarray, period, empty: str,
     # Column by column, without a mask of the whole frame: a frame without gaps costs no
     # more memory than before.
     bars, count = values.shape
-    found = [_first_missing(values[:, column]) for column in range(count)]
-    gappy = np.array([column for column, first in enumerate(found) if first != -1
-                      and (first >= 0 or np.isnan(values[:, column]).any())], dtype=np.intp)
+    found = _core.columns_missing(values)
+    if found is None:  # a float type the C check does not read (float16, extended)
+        found = np.flatnonzero(np.isnan(values).any(axis=0))
+    gappy = np.asarray(found, dtype=np.intp)
     if gappy.size == 0:
         return list(_core.columns(routines, values, period, empty, threads))
     missing = {column: np.isnan(values[:, column]) for column in gappy.tolist()}
