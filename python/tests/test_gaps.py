@@ -141,3 +141,17 @@ def test_a_revise_gives_a_missing_bar_its_price_but_never_takes_one_away():
     assert tessaryn.Stream(gaps="propagate").gaps == "propagate"
     with pytest.raises(ValueError, match="gaps"):
         tessaryn.Stream(gaps="drop")
+
+
+@pytest.mark.parametrize("order", ["C", "F"])
+@pytest.mark.parametrize("dtype", [np.float32, np.float64, ">f8"])
+def test_gaps_are_found_in_frames_of_every_layout(reference, order, dtype):
+    rng = np.random.default_rng(8)
+    values = np.stack([walk(rng, 700) for _ in range(6)], axis=1).astype(np.float64)
+    values[rng.integers(0, 700, 9), [0, 2, 2, 3, 3, 3, 5, 5, 5]] = np.nan
+    array = np.asarray(values, dtype=dtype, order=order)
+    out = tessaryn.tessaryn(pd.DataFrame(array), 11)
+    for column in range(6):
+        prices = values[:, column]
+        expected = _expected(reference, "Tessaryn", prices, 11, np.isnan(prices))
+        assert_same_bits(out[column].to_numpy(), expected)
