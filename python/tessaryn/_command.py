@@ -167,6 +167,14 @@ def main(argv: list[str] | None = None) -> int:
         return _fail("not enough memory for this input", _FAILURE_STATUS)
     except OSError as error:
         return _fail(f"{os_reason(error)}", _FAILURE_STATUS)
+    except Exception as error:  # noqa: BLE001 - a fault of this program: still one line
+        where = error.__traceback__
+        while where is not None and where.tb_next is not None:
+            where = where.tb_next
+        place = "" if where is None else \
+            f" at {os.path.basename(where.tb_frame.f_code.co_filename)}:{where.tb_lineno}"
+        return _fail(f"internal error{place}: {type(error).__name__}: "
+                     f"{' '.join(str(error).split())} (please report it)", _FAILURE_STATUS)
 
 
 def _fail(message: str, status: int) -> int:

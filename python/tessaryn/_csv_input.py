@@ -12,7 +12,7 @@ from dataclasses import dataclass
 
 import pandas as pd
 
-from ._dialect import SEPARATORS, Dialect, detect, is_number_text
+from ._dialect import SEPARATORS, Dialect, _cells, detect, is_number_text
 from ._columns import has_clock_times, is_dates, is_time_of_day, says_time
 from ._input_error import EnvironmentFailure, InputError, os_reason
 
@@ -39,7 +39,10 @@ def read_table(source: str, by: str | None, *, encoding: str | None = None,
     header = dialect.header
     _distinct_names(header, name)
     text_columns = _text_columns(dialect, by)
-    empty_cells = {column: [""] if column == by else _EMPTY_CELLS for column in header}
+    # One list for every column, unless a symbol column must keep its "NA": a table of
+    # one list a column costs pandas a conversion a column (seconds on 10^5 columns).
+    empty_cells = _EMPTY_CELLS if by not in header else {
+        column: [""] if column == by else _EMPTY_CELLS for column in header}
     try:
         with warnings.catch_warnings():
             # A row longer than the header would shift its cells or lose some: an error.
@@ -106,7 +109,7 @@ def _text_columns(dialect: Dialect, by: str | None) -> list[str]:
     thousands separator never turns 01.02.2023 into a number."""
     header = dialect.header
     sample = dialect.data[:1 << 16].decode("utf-8", errors="replace").split("\n")
-    rows = [next(csv.reader([line.removesuffix("\r")], delimiter=dialect.sep), [])
+    rows = [_cells(line.removesuffix("\r"), dialect.sep)
             for line in sample[dialect.skipped_lines + 1:-1][:200]]
     text = {by} if by in header else set()
     for position, column in enumerate(header):
@@ -182,8 +185,9 @@ def choose_columns(frame: pd.DataFrame, source: str, *, price: str | None,
 def symbol_like(frame: pd.DataFrame, columns: Columns) -> str | None:
     """A text column that could tell series apart (for the message on repeated times)."""
     used = {columns.price, columns.period, columns.time, columns.time_of_day}
+    kinds = _kinds(frame)
     candidates = [column for column in frame.columns
-                  if column not in used and _is_text(frame[column])]
+                  if column not in used and kinds[column] == "O"][:_TIME_CANDIDATES]
     for column in candidates:
         if str(column).lower() in ("symbol", "ticker", "code", "isin", "instrument", "name",
                                    "asset", "security", "ric", "id", "series"):
@@ -202,8 +206,9 @@ def _is_text(column: pd.Series) -> bool:
 def _time_columns(frame: pd.DataFrame, candidates: list) -> tuple[str | None, str | None]:
     """The time column by its cells (whatever its name), and a column of times of day to
     join to it when its cells are dates alone; else a column named like a time."""
-    text = [column for column in candidates if _is_text(frame[column])][:_TIME_CANDIDATES]
-    stamped = [column for column in candidates if frame[column].dtype.kind == "M"]
+    kinds = _kinds(frame)
+    text = [column for column in candidates if kinds[column] == "O"][:_TIME_CANDIDATES]
+    stamped = [column for column in candidates if kinds[column] == "M"]
     dates = stamped + [column for column in text if is_dates(frame[column])]
     if dates:
         named = [column for column in dates if says_time(column)]
@@ -217,8 +222,14 @@ def _time_columns(frame: pd.DataFrame, candidates: list) -> tuple[str | None, st
     return _time_column(candidates), None
 
 
+def _kinds(frame: pd.DataFrame) -> dict:
+    """Each column's dtype kind, read at once: frame[column] costs a Series a column."""
+    return dict(zip(frame.columns, (dtype.kind for dtype in frame.dtypes)))
+
+
 def _clock_column(frame: pd.DataFrame, candidates: list) -> str | None:
-    clocks = [column for column in candidates if _is_text(frame[column])
+    kinds = _kinds(frame)
+    clocks = [column for column in candidates[:_TIME_CANDIDATES] if kinds[column] == "O"
               and is_time_of_day(frame[column])]
     named = [column for column in clocks if says_time(column)]
     return (named or clocks or [None])[0]
@@ -236,7 +247,8 @@ def _time_column(candidates: list) -> str | None:
 
 
 def _price_column(frame: pd.DataFrame, candidates: list, source: str) -> str:
-    numeric = [column for column in candidates if frame[column].dtype.kind in "iuf"]
+    kinds = _kinds(frame)
+    numeric = [column for column in candidates if kinds[column] in "iuf"]
     if len(numeric) == 1:
         return numeric[0]
     if not numeric and len(candidates) == 1:

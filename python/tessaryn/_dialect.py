@@ -8,6 +8,7 @@ from __future__ import annotations
 import codecs
 import csv
 import re
+import sys
 from dataclasses import dataclass
 
 from ._input_error import InputError
@@ -155,7 +156,14 @@ def _no_nul(data: bytes, name: str) -> None:
 
 
 def _cells(line: str, sep: str) -> list[str]:
-    return next(csv.reader([line], delimiter=sep), [])
+    try:
+        return next(csv.reader([line], delimiter=sep), [])
+    except csv.Error:
+        return [line]  # a quote left open: one cell, as far as counting goes
+
+
+# A wide file's header, read with another separator, is one cell of any length.
+csv.field_size_limit(min(sys.maxsize, 2**31 - 1))
 
 
 def _separator(body: list[str]) -> tuple[str, int]:
