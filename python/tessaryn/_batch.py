@@ -193,8 +193,7 @@ def indicators(prices: ArrayLike | pandas.Series | pandas.DataFrame, period: Fra
     skip = _gaps.skips(gaps)
     routines = [_TREND, _CYCLE, _MODEL]
     if pd is not None and isinstance(prices, pd.DataFrame):
-        outputs = _frame(routines, prices, period, empty, skip, threads, numeric_only)
-        prices = numeric_part(prices, numeric_only)
+        outputs, prices = _frame(routines, prices, period, empty, skip, threads, numeric_only)
         frames = {
             name: pd.DataFrame(out, index=prices.index, columns=prices.columns, copy=False)
             for name, out in zip(_NAMES, outputs)
@@ -220,22 +219,22 @@ def _series_arguments(prices, period):
 
 
 def _frame(routines, prices, period, empty, skip, threads, numeric_only):
-    """The routines over every numeric column of the DataFrame `prices`."""
+    """The routines over every numeric column of the DataFrame `prices`, and the frame of
+    those columns."""
     prices = numeric_part(prices, numeric_only)
     values = frame_values(prices, "prices")
     period = frame_period(period, prices)
     threads = thread_count(threads)
     if skip:
-        return _gaps.columns(routines, values, period, empty, threads)
-    return list(_core.columns(routines, values, period, empty, threads))
+        return _gaps.columns(routines, values, period, empty, threads), prices
+    return list(_core.columns(routines, values, period, empty, threads)), prices
 
 
 def _one(routine: int, prices, period, empty, gaps, threads, numeric_only):
     pd = pandas_module()
     skip = _gaps.skips(gaps)
     if pd is not None and isinstance(prices, pd.DataFrame):
-        (out,) = _frame([routine], prices, period, empty, skip, threads, numeric_only)
-        prices = numeric_part(prices, numeric_only)
+        (out,), prices = _frame([routine], prices, period, empty, skip, threads, numeric_only)
         return pd.DataFrame(out, index=prices.index, columns=prices.columns, copy=False)
     if threads is not None:
         thread_count(threads)
