@@ -136,6 +136,7 @@ def draw_chart(file, file_format: str, *, times, time_label: str | None, prices:
     lower.grid(True, color="#e5e5e5", linewidth=0.6)
     if dates_on_bars is not None:
         _label_bars_with_dates(lower, dates_on_bars)
+        _mark_sessions([upper, lower], dates_on_bars)
     elif np.issubdtype(np.asarray(times).dtype, np.datetime64):
         import matplotlib.dates as dates
 
@@ -171,6 +172,17 @@ def _label_bars_with_dates(axis, dates: np.ndarray) -> None:
     axis.xaxis.set_major_locator(MaxNLocator(nbins=8, integer=True))
     axis.xaxis.set_major_formatter(FuncFormatter(label))
     axis.set_xlabel("bars (closed hours take no room)")
+
+
+def _mark_sessions(axes, dates: np.ndarray) -> None:
+    """A faint line where each day's bars begin, up to 60 days (more would be a hatch)."""
+    days = np.asarray(dates, dtype="datetime64[D]")
+    starts = np.flatnonzero(days[1:] != days[:-1]) + 1
+    if len(starts) > 60:
+        return
+    for axis in axes:
+        for start in starts.tolist():
+            axis.axvline(start - 0.5, color="#c8c8c8", linewidth=0.6, zorder=0)
 
 
 def _decimal_years(years: np.ndarray) -> np.ndarray:
