@@ -12,7 +12,7 @@ from dataclasses import dataclass
 
 import pandas as pd
 
-from ._dialect import SEPARATORS, Dialect, _cells, detect, is_number_text
+from ._dialect import SEPARATORS, Dialect, cells, detect, is_number_text
 from ._columns import has_clock_times, is_dates, is_time_of_day, says_time
 from ._input_error import EnvironmentFailure, InputError, os_reason
 
@@ -109,7 +109,7 @@ def _text_columns(dialect: Dialect, by: str | None) -> list[str]:
     thousands separator never turns 01.02.2023 into a number."""
     header = dialect.header
     sample = dialect.data[:1 << 16].decode("utf-8", errors="replace").split("\n")
-    rows = [_cells(line.removesuffix("\r"), dialect.sep)
+    rows = [cells(line.removesuffix("\r"), dialect.sep)
             for line in sample[dialect.skipped_lines + 1:-1][:200]]
     text = {by} if by in header else set()
     for position, column in enumerate(header):

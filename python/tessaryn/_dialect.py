@@ -74,8 +74,8 @@ def detect(raw: bytes, name: str, *, encoding: str | None = None, sep: str | Non
     else:
         preamble = _preamble(body, sep)
     header_line = body[preamble]
-    header = _cells(header_line, sep)
-    rows = [_cells(line, sep) for line in body[preamble + 1:] if line.strip()]
+    header = cells(header_line, sep)
+    rows = [cells(line, sep) for line in body[preamble + 1:] if line.strip()]
     if decimal is None or thousands is None:
         found_decimal, found_thousands = _number_format(rows, sep, name)
         decimal = found_decimal if decimal is None else decimal
@@ -155,7 +155,7 @@ def _no_nul(data: bytes, name: str) -> None:
                          "(if the file is UTF-16 or UTF-32 text, pass --encoding)")
 
 
-def _cells(line: str, sep: str) -> list[str]:
+def cells(line: str, sep: str) -> list[str]:
     try:
         return next(csv.reader([line], delimiter=sep), [])
     except csv.Error:
@@ -172,7 +172,7 @@ def _separator(body: list[str]) -> tuple[str, int]:
     two or more; the fewest skipped lines first, then SEPARATORS' order."""
     best = None
     for order, sep in enumerate(SEPARATORS.values()):
-        counts = [len(_cells(line, sep)) for line in body if line.strip()]
+        counts = [len(cells(line, sep)) for line in body if line.strip()]
         lines = [line for line in body if line.strip()]
         for start in range(min(_PREAMBLE_LINES, len(counts))):
             wanted = counts[start]
@@ -191,7 +191,7 @@ def _separator(body: list[str]) -> tuple[str, int]:
     # No separator splits the rows evenly: the first line's most frequent one, so that
     # pandas names the row that does not fit.
     first = body[0]
-    counts = {sep: len(_cells(first, sep)) for sep in SEPARATORS.values()}
+    counts = {sep: len(cells(first, sep)) for sep in SEPARATORS.values()}
     sep = max(SEPARATORS.values(), key=lambda s: (counts[s], s == ","))
     return (sep if counts[sep] > 1 else ","), 0
 
@@ -199,7 +199,7 @@ def _separator(body: list[str]) -> tuple[str, int]:
 def _preamble(body: list[str], sep: str) -> int:
     """With the separator given: the lines above the first one whose cell count every
     row after it shares."""
-    counts = [len(_cells(line, sep)) for line in body if line.strip()]
+    counts = [len(cells(line, sep)) for line in body if line.strip()]
     lines = [line for line in body if line.strip()]
     for start in range(min(_PREAMBLE_LINES, len(counts))):
         wanted = counts[start]
