@@ -142,6 +142,7 @@ def _parser() -> argparse.ArgumentParser:
 
 def main(argv: list[str] | None = None) -> int:
     """Runs the command with `argv` (default: sys.argv[1:]); returns the exit status."""
+    _received.clear()
     try:
         try:
             return _run(_parser().parse_args(argv))
@@ -311,9 +312,7 @@ class _Job:
         self.args = args
         self.frame, source, self.dialect = read_table(
             args.input, args.by, encoding=args.encoding, sep=args.sep, decimal=args.decimal,
-            thousands=None if args.thousands == "none" else args.thousands)
-        if args.thousands == "none":
-            self.dialect.thousands = None
+            thousands="" if args.thousands == "none" else args.thousands)
         self.source = source
         self.columns = choose_columns(self.frame, source, price=args.column,
                                       period=args.period_column, time=args.time_column,

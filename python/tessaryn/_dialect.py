@@ -45,7 +45,8 @@ class Dialect:
 
 def detect(raw: bytes, name: str, *, encoding: str | None = None, sep: str | None = None,
            decimal: str | None = None, thousands: str | None = None) -> Dialect:
-    """The dialect of the file `name` whose bytes are `raw`; what is given is taken."""
+    """The dialect of the file `name` whose bytes are `raw`; what is given is taken
+    (thousands="" says the file has no thousands separator)."""
     data, encoding = _as_utf8(raw, name, encoding)
     if not data.strip():
         raise InputError(f"{name} is empty")
@@ -81,6 +82,7 @@ def detect(raw: bytes, name: str, *, encoding: str | None = None, sep: str | Non
         decimal = found_decimal if decimal is None else decimal
         if thousands is None:
             thousands = found_thousands if found_thousands != decimal else None
+    thousands = thousands or None  # "" says there is none
     if decimal == sep:
         raise InputError(f"{name}: the decimal mark and the separator are both {sep!r}: "
                          "pass --sep or --decimal")
