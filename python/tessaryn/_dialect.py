@@ -79,7 +79,10 @@ def detect(raw: bytes, name: str, *, encoding: str | None = None, sep: str | Non
     rows = [cells(line, sep) for line in body[preamble + 1:] if line.strip()]
     if decimal is None or thousands is None:
         found_decimal, found_thousands = _number_format(rows, sep, name)
-        decimal = found_decimal if decimal is None else decimal
+        if decimal is None:
+            # A thousands separator given is not the decimal mark: 1,000 with --thousands ,
+            decimal = found_decimal if found_decimal != thousands else \
+                ("." if thousands == "," else ",")
         if thousands is None:
             thousands = found_thousands if found_thousands != decimal else None
     thousands = thousands or None  # "" says there is none
