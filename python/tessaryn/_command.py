@@ -108,7 +108,7 @@ def _parser() -> argparse.ArgumentParser:
     dialect.add_argument("--decimal", metavar="C", choices=(".", ","),
                          help="decimal mark: . or ,")
     dialect.add_argument("--thousands", metavar="C", type=_thousands,
-                         help="thousands separator: , . ' or none")
+                         help="thousands separator: , . ' space or none")
     dialect.add_argument("--encoding", metavar="NAME",
                          help="text encoding (default: UTF-8, UTF-16 by its byte order mark, "
                               "else Windows-1252)")
@@ -537,8 +537,10 @@ def _option(convert):
 def _thousands(text: str) -> str:
     if text.lower() == "none":
         return "none"
-    if text not in (",", ".", "'", " "):
-        raise argparse.ArgumentTypeError(f"expected , . ' or none: {text!r}")
+    if text.lower() == "space":
+        return " "
+    if text not in (",", ".", "'", " ", "\u00a0", "\u202f"):
+        raise argparse.ArgumentTypeError(f"expected , . ' space or none: {text!r}")
     return text
 
 

@@ -47,8 +47,14 @@ def read_table(source: str, by: str | None, *, encoding: str | None = None,
         with warnings.catch_warnings():
             # A row longer than the header would shift its cells or lose some: an error.
             warnings.simplefilter("error", pd.errors.ParserWarning)
-            frame = pd.read_csv(io.BytesIO(dialect.data), sep=dialect.sep,
-                                decimal=dialect.decimal, thousands=dialect.thousands,
+            data, thousands = dialect.data, dialect.thousands
+            if thousands is not None and len(thousands.encode("utf-8")) > 1:
+                # pandas' parser takes a one-byte thousands separator: a no-break space
+                # (two bytes in UTF-8) is read as a space.
+                data = data.replace(thousands.encode("utf-8"), b" ")
+                thousands = " "
+            frame = pd.read_csv(io.BytesIO(data), sep=dialect.sep,
+                                decimal=dialect.decimal, thousands=thousands,
                                 skiprows=dialect.skipped_lines, encoding="utf-8",
                                 dtype={column: str for column in text_columns} or None,
                                 keep_default_na=False, na_values=empty_cells, index_col=False,
@@ -142,8 +148,11 @@ class Columns:
 
 
 # Price columns taken, in this order, when several numeric columns could be the price
-# (compared in lower case).
-_PRICE_NAMES = ("close", "adj close", "adj_close", "adjclose", "last", "price")
+# (compared in lower case): the English names, then the closing price as exports in
+# German, French, Spanish, Italian, Portuguese and Dutch name it.
+_PRICE_NAMES = ("close", "adj close", "adj_close", "adjclose", "last", "price",
+                "schluss", "schlusskurs", "clôture", "cloture", "cierre", "chiusura",
+                "fechamento", "slot", "slotkoers")
 # Text columns tried as dates, at most: a file of many text columns is not searched whole.
 _TIME_CANDIDATES = 50
 

@@ -25,6 +25,9 @@ _COMMENT = ("#", "//")
 _POINT_THOUSANDS = re.compile(r"[+-]?\d{1,3}(\.\d{3})+(,\d*)?")
 _COMMA_THOUSANDS = re.compile(r"[+-]?\d{1,3}(,\d{3})+(\.\d*)?")
 _APOSTROPHE_THOUSANDS = re.compile(r"[+-]?\d{1,3}('\d{3})+(\.\d*)?")
+# 1 234,50 (French, Nordic) or 1 234.50, with a space, a no-break space or a narrow one.
+_SPACES = " \u00a0\u202f"
+_SPACE_THOUSANDS = re.compile(r"[+-]?\d{1,3}([" + _SPACES + r"]\d{3})+([.,]\d*)?")
 _COMMA_DECIMAL = re.compile(r"[+-]?\d*,\d+([eE][+-]?\d+)?")
 _POINT_DECIMAL = re.compile(r"[+-]?\d*\.\d+([eE][+-]?\d+)?")
 _PLAIN_NUMBER = re.compile(r"[+-]?(\d+([.,]\d*)?|[.,]\d+)([eE][+-]?\d+)?|[+-]?(inf|nan)",
@@ -233,6 +236,11 @@ def _number_format(rows: list[list[str]], sep: str, name: str) -> tuple[str, str
                 evidence["point decimal"] += "." in cell
             elif _APOSTROPHE_THOUSANDS.fullmatch(cell):
                 evidence["apostrophe thousands"] += 1
+            elif _SPACE_THOUSANDS.fullmatch(cell):
+                space = next(c for c in cell if c in _SPACES)
+                evidence["space thousands"] = space
+                evidence["comma decimal"] += "," in cell
+                evidence["point decimal"] += "." in cell
             elif _COMMA_DECIMAL.fullmatch(cell):
                 evidence["comma decimal"] += 1
             elif _POINT_DECIMAL.fullmatch(cell):
@@ -250,12 +258,14 @@ def _number_format(rows: list[list[str]], sep: str, name: str) -> tuple[str, str
         thousands = ","
     elif evidence["apostrophe thousands"]:
         thousands = "'"
+    elif evidence.get("space thousands"):
+        thousands = evidence["space thousands"]
     return decimal, thousands
 
 
 def is_number_text(cell: str, decimal: str, thousands: str | None) -> bool:
     """Whether a cell reads as a number in this dialect (for choosing a column's type)."""
-    cell = cell.strip()
+    cell = cell.strip(" \t")
     if thousands and thousands in cell:
         # Thousands in groups of three, as 1.234.567,5: 25.12.2023 is a date, not a number.
         whole = cell.split(decimal)[0] if decimal in cell else cell

@@ -59,6 +59,10 @@ CASES = {
         header=["Datum", "Eröffnung", "Hoch", "Tief", "Close", "Volumen"], sep=";",
         cells=lambda b: [DAYS[b].strftime("%d.%m.%Y")] + _ohlcv(b, ",", "."),
         newest_first=True, encoding="latin-1"),
+    "French export: semicolons, decimal commas, no-break-space thousands, day-first "
+    "slashes": lambda: _file(
+        header=["Date", "Ouverture", "Haut", "Bas", "Clôture", "Volume"], sep=";",
+        cells=lambda b: [DAYS[b].strftime("%d/%m/%Y")] + _ohlcv(b, ",", "\u00a0")),
     "Spanish names, ISO dates newest first": lambda: _file(
         header=["Fecha", "Cierre"], newest_first=True,
         cells=lambda b: [DAYS[b].strftime("%Y-%m-%d"), _number(CLOSES[b])]),
