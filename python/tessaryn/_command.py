@@ -20,8 +20,9 @@ _USAGE_STATUS = 2
 _FAILURE_STATUS = 1
 
 # Signals that would end the run: each is turned into an exception, so that the staged
-# output files are removed on the way out. SIGPIPE keeps its default: a reader that stops
-# early (head) ends the run quietly, and only standard output is ever a pipe.
+# output files are removed on the way out. SIGPIPE is ignored: a reader that stops early
+# (head) makes the next write fail, which ends the run as any broken stream does, with
+# one line and status 1 and no temporary file left behind.
 _STOPPING_SIGNALS = ("SIGHUP", "SIGINT", "SIGQUIT", "SIGTERM", "SIGUSR1", "SIGUSR2",
                      "SIGALRM", "SIGVTALRM", "SIGPROF", "SIGXCPU", "SIGXFSZ", "SIGPWR")
 
@@ -187,9 +188,9 @@ def _fail(message: str, status: int) -> int:
 
 
 def run() -> None:
-    """The console script: like main(), and ends quietly when a reader of its output stops
-    early (head), or cleanly (output files left as they were) when it is stopped."""
-    signal.signal(signal.SIGPIPE, signal.SIG_DFL)
+    """The console script: like main(), and ends cleanly (output files left as they were,
+    one line on standard error) when its output breaks or it is stopped."""
+    signal.signal(signal.SIGPIPE, signal.SIG_IGN)
     for name in _STOPPING_SIGNALS:
         number = getattr(signal, name, None)
         if number is not None:
@@ -199,9 +200,10 @@ def run() -> None:
         if sys.stdout is not None:
             sys.stdout.flush()
     except (OSError, ValueError) as error:
-        reason = os_reason(error) if isinstance(error, OSError) else "it is closed"
-        _fail(f"cannot write standard output: {reason}", _FAILURE_STATUS)
-        status = status or _FAILURE_STATUS
+        if status == 0:  # else the failure was said already
+            reason = os_reason(error) if isinstance(error, OSError) else "it is closed"
+            _fail(f"cannot write standard output: {reason}", _FAILURE_STATUS)
+            status = _FAILURE_STATUS
         # What stays in the stream's buffer cannot be written either: leave without the
         # interpreter's attempt at flushing it, which would print a traceback.
         sys.stderr.flush()

@@ -173,3 +173,20 @@ def test_no_traceback_for_a_quoted_never_closed_cell(tmp_path):
     (tmp_path / "in.csv").write_bytes(b'date,close\n2020-01-01,"1\n2020-01-02,2\n')
     done = _command(tmp_path / "in.csv")
     assert done.returncode == 2 and _one_line(done.stderr).startswith("tessaryn: ")
+
+
+def test_a_reader_that_stops_early_leaves_no_temporary_file(tmp_path):
+    """head -1 on the CSV with a chart staged: the broken pipe ends the run, one line,
+    status 1, and the staged chart is removed."""
+    big = b"date,close\n" + b"".join(b"%d,%d\n" % (row, 10 + row % 9) for row in range(300_000))
+    (tmp_path / "in.csv").write_bytes(big)
+    process = subprocess.Popen(COMMAND + [str(tmp_path / "in.csv"), "--output", "-", "--chart",
+                                          str(tmp_path / "c.svg")],
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    assert process.stdout.readline() == b"date,close,trend,cycle,model\n"
+    process.stdout.close()
+    stderr = process.stderr.read()
+    process.wait(timeout=120)
+    assert process.returncode == 1
+    assert _one_line(stderr) == "tessaryn: cannot write standard output: Broken pipe\n"
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["in.csv"]
