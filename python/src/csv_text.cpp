@@ -128,8 +128,8 @@ std::string_view TextOf(PyObject* item, std::vector<py::object>& made) {
   return {utf8, static_cast<std::size_t>(size)};
 }
 
-Column ColumnOf(py::handle spec, py::ssize_t stop) {
-  const auto pair = py::reinterpret_borrow<py::tuple>(spec);
+Column ColumnOf(py::handle layout, py::ssize_t stop) {
+  const auto pair = py::reinterpret_borrow<py::tuple>(layout);
   if (pair.size() != 2) {
     throw py::value_error("csv_rows: a column is (kind, values)");
   }
@@ -160,15 +160,15 @@ Column ColumnOf(py::handle spec, py::ssize_t stop) {
 
 // csv_rows(columns, start, stop, sep, decimal) -> bytes: rows [start, stop) of `columns`,
 // each a (kind, values) pair, every row ended by "\n".
-py::bytes CsvRows(const py::list& specs, py::ssize_t start, py::ssize_t stop,
+py::bytes CsvRows(const py::list& layouts, py::ssize_t start, py::ssize_t stop,
                   const std::string& sep, const std::string& decimal) {
   if (sep.size() != 1 || decimal.size() != 1 || start < 0 || stop < start) {
     throw py::value_error("csv_rows: one-character sep and decimal, 0 <= start <= stop");
   }
   const Format format{sep[0], decimal[0]};
   std::vector<Column> columns;
-  for (const py::handle spec : specs) {
-    columns.push_back(ColumnOf(spec, stop));
+  for (const py::handle layout : layouts) {
+    columns.push_back(ColumnOf(layout, stop));
   }
   // The text cells first, with the GIL; the rows then without it, so that blocks of rows
   // are formatted on several threads at once.

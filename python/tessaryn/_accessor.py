@@ -66,17 +66,17 @@ class _WhenPandasLoads(importlib.abc.MetaPathFinder):
         if name != "pandas":
             return None
         sys.meta_path.remove(self)
-        spec = importlib.util.find_spec(name)
-        if spec is None or spec.loader is None or not hasattr(spec.loader, "exec_module"):
-            return spec
-        load = spec.loader.exec_module
+        found = importlib.util.find_spec(name)
+        if found is None or found.loader is None or not hasattr(found.loader, "exec_module"):
+            return found
+        load = found.loader.exec_module
 
         def exec_module(module):
             load(module)
             register(module)
 
-        spec.loader.exec_module = exec_module
-        return spec
+        found.loader.exec_module = exec_module
+        return found
 
 
 def install() -> None:

@@ -29,7 +29,7 @@ class TextColumn:
         self.kind = kind
         self.values = values
 
-    def spec(self) -> tuple:
+    def layout(self) -> tuple:
         return (self.kind, self.values)
 
     def taken(self, rows: np.ndarray) -> TextColumn:
@@ -40,7 +40,7 @@ class TextColumn:
 
     def texts(self, start: int, stop: int, sep: str = ",", decimal: str = ".") -> list[str]:
         """The cells of rows [start, stop) as text ("" where empty)."""
-        text = _core.csv_rows([self.spec()], start, stop, sep, decimal).decode("utf-8")
+        text = _core.csv_rows([self.layout()], start, stop, sep, decimal).decode("utf-8")
         return text.split("\n")[:-1]
 
 
@@ -84,11 +84,11 @@ def write_csv(handle: BinaryIO, columns: list[TextColumn], rows: int, *, sep: st
     Blocks of rows are formatted on `threads` threads (default: every core; csv_rows lets
     go of the GIL), a few ahead of the one being written, in order."""
     handle.write(header_line([column.name for column in columns], sep))
-    specs = [column.spec() for column in columns]
+    layouts = [column.layout() for column in columns]
     starts = range(0, rows, _BLOCK_ROWS)
 
     def block(start: int) -> bytes:
-        return _core.csv_rows(specs, start, min(start + _BLOCK_ROWS, rows), sep, decimal)
+        return _core.csv_rows(layouts, start, min(start + _BLOCK_ROWS, rows), sep, decimal)
 
     workers = min(thread_count(threads), len(starts))
     if workers <= 1:

@@ -35,8 +35,8 @@ def _float32s(kind):
     raise AssertionError(kind)
 
 
-def _cells(spec, rows, sep=",", decimal="."):
-    return _core.csv_rows([spec], 0, rows, sep, decimal).decode().split("\n")[:-1]
+def _cells(layout, rows, sep=",", decimal="."):
+    return _core.csv_rows([layout], 0, rows, sep, decimal).decode().split("\n")[:-1]
 
 
 @pytest.mark.parametrize("kind", ["prices", "every exponent", "random bits", "edges"])
@@ -83,17 +83,17 @@ def test_text_quoted_as_the_csv_module_reads_it(sep):
     assert [row[0] for row in read] == expected
 
 
-@pytest.mark.parametrize("spec", [(INDICATOR, np.array([1.5, 2.25], np.float32)),
+@pytest.mark.parametrize("layout", [(INDICATOR, np.array([1.5, 2.25], np.float32)),
                                   (DOUBLE, np.array([1.5, 2.25]))])
-def test_decimal_comma(spec):
-    assert _cells(spec, 2, ";", ",") == ["1,5", "2,25"]
+def test_decimal_comma(layout):
+    assert _cells(layout, 2, ";", ",") == ["1,5", "2,25"]
 
 
-@pytest.mark.parametrize("spec, words", [
+@pytest.mark.parametrize("layout, words", [
     ((INDICATOR, np.ones(3, np.float64)), "float32"),
     ((DOUBLE, np.ones(1)), "covering"),
     ((9, np.ones(3)), "unknown"),
 ])
-def test_columns_that_do_not_fit_are_refused(spec, words):
+def test_columns_that_do_not_fit_are_refused(layout, words):
     with pytest.raises(ValueError, match=words):
-        _core.csv_rows([spec], 0, 3, ",", ".")
+        _core.csv_rows([layout], 0, 3, ",", ".")
