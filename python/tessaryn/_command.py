@@ -478,7 +478,7 @@ class _Job:
         column = self.frame[self.columns.by]
         matches = np.flatnonzero(column.to_numpy(dtype=object) == self.args.symbol)
         if not matches.size:
-            sample = ", ".join(map(str, column.drop_duplicates().head(5)))
+            sample = ", ".join(map(str, _pandas().unique(column.to_numpy(dtype=object))[:5]))
             raise InputError(f"--symbol {self.args.symbol}: no row of {self.source} has it in "
                              f"column {self.columns.by!r} (its symbols include {sample})")
         return int(self.symbols[matches[0]])
@@ -517,6 +517,12 @@ class _TextSink:
 
     def write(self, data: bytes) -> None:
         self.stream.write(data.decode("utf-8"))
+
+
+def _pandas():
+    import pandas
+
+    return pandas
 
 
 def _warn(text: str) -> None:

@@ -153,7 +153,7 @@ class Columns:
 _PRICE_NAMES = ("close", "adj close", "adj_close", "adjclose", "last", "price",
                 "schluss", "schlusskurs", "clôture", "cloture", "cierre", "chiusura",
                 "fechamento", "slot", "slotkoers")
-# Text columns tried as dates, at most: a file of many text columns is not searched whole.
+# Text columns tried as dates, at most: a file of many text columns is not read through.
 _TIME_CANDIDATES = 50
 
 
