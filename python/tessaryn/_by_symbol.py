@@ -125,6 +125,7 @@ def by_symbol(frame, *, price: str, period, by: str | None, time: str | None = N
     Raises ValueError naming the column for a name the frame lacks, a cell that is not a
     number, an empty symbol or time; TypeError for a period of the wrong kind."""
     from ._columns import numbers as number_column
+    from ._columns import prices as price_column
     from ._columns import symbol_codes, time_axis
 
     for name in INDICATOR_NAMES:
@@ -135,7 +136,7 @@ def by_symbol(frame, *, price: str, period, by: str | None, time: str | None = N
         if name is not None and name not in frame.columns:
             raise InputError(f"{option}: no column {name!r}; the columns are "
                              + ", ".join(map(str, frame.columns)))
-    prices = number_column(frame[price], f"price column {price!r}")
+    prices = price_column(frame[price], f"price column {price!r}", finite=False)
     if isinstance(period, str):
         period = number_column(frame[period], f"period column {period!r}")
     elif isinstance(period, numbers.Real) and not isinstance(period, bool):

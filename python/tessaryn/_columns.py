@@ -45,10 +45,11 @@ def numbers(column: pd.Series, what: str) -> np.ndarray:
 _FLOAT32_MAX = float(np.finfo(np.float32).max)
 
 
-def prices(column: pd.Series, what: str) -> np.ndarray:
+def prices(column: pd.Series, what: str, *, finite: bool = True) -> np.ndarray:
     """A price column as float32, each cell rounded once (whole numbers straight from their
-    integer, as tessaryn.itrend rounds an integer array); empty cells are NaN. A price
-    beyond float32's range, which no indicator could compute, is refused by its row."""
+    integer, as tessaryn.itrend rounds an integer array); empty cells are NaN. With
+    `finite`, a price beyond float32's range, which no indicator could compute, is refused
+    by its row (the command line); else it is an infinity, data as in the C library."""
     if column.dtype.kind in "iu" and isinstance(column.dtype, np.dtype):
         values = column.to_numpy().astype(np.float32)
     else:
@@ -56,7 +57,7 @@ def prices(column: pd.Series, what: str) -> np.ndarray:
         with np.errstate(over="ignore"):
             values = wide.astype(np.float32)
     beyond = np.isinf(values)
-    if beyond.any():
+    if finite and beyond.any():
         row = int(np.argmax(beyond))
         raise InputError(f"{what}: {row_name(row)} holds {_cell(column.iloc[row])}, beyond "
                          "the range of prices (float32, up to 3.4E+38)")

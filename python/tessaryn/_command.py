@@ -267,9 +267,10 @@ def _run(args: argparse.Namespace) -> int:
         if rows:
             _say(job.table(rows))
     # A device, FIFO or /dev/stdout was written through: it may be this very stream, where
-    # the line would end up inside the CSV.
+    # the line would end up inside the CSV; and after a CSV on standard output nothing
+    # more is written there.
     for what, path, file in (("CSV", csv_path, csv_file), ("chart", args.chart, chart_file)):
-        if path and file != path:
+        if path and file != path and not to_stdout:
             _say(f"{what} written to {path}")
     return 0
 
@@ -284,6 +285,9 @@ def _check_options(args: argparse.Namespace) -> None:
     if args.chart:
         if args.chart == "-" or os.path.splitext(args.chart)[1].lower() not in FORMATS:
             raise InputError(f"--chart {args.chart}: the file must end in .svg, .png or .pdf")
+    if args.output == "-" and args.rows is not None:
+        raise InputError("--rows prints a table on standard output, where --output - writes "
+                         "the CSV: pass one of them")
     if args.output and args.chart and os.path.abspath(args.output) == os.path.abspath(args.chart):
         raise InputError("--output and --chart name the same file")
     if args.dask and not args.by:

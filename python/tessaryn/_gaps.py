@@ -73,7 +73,7 @@ def columns(routines: list[int], values: np.ndarray, period, empty: str,
     # Column by column, without a mask of the whole frame: a frame without gaps costs no
     # more memory than before.
     bars, count = values.shape
-    found = _core.columns_missing(values)
+    found = _core.columns_missing(values, threads)
     if found is None:  # a float type the C check does not read (float16, extended)
         found = np.flatnonzero(np.isnan(values).any(axis=0))
     gappy = np.asarray(found, dtype=np.intp)

@@ -288,6 +288,9 @@ REFUSALS = [
      "--symbol chooses a symbol of long-format input: it needs --by"),
     ("--last without a chart", "close\n1\n", ["--last", "5"],
      "--last chooses what the chart shows: it needs --chart"),
+    ("a table and the CSV on standard output", "close\n1\n", ["--output", "-", "--rows", "3"],
+     "--rows prints a table on standard output, where --output - writes the CSV: pass one of "
+     "them"),
 ]
 
 
@@ -328,3 +331,12 @@ def test_integers_above_2_to_53_are_rounded_once(tmp_path):
     out = pd.read_csv(__import__("io").StringIO(result.out))
     expected = tessaryn.itrend(np.array(big, np.int64), 1)
     assert_same_bits(out["trend"].to_numpy(np.float64).astype(np.float32), expected)
+
+
+def test_standard_output_holds_the_csv_alone(tmp_path):
+    (tmp_path / "in.csv").write_text("close\n" + "".join(f"{v}\n" for v in range(40)))
+    result = run(tmp_path / "in.csv", "--output", "-", "--chart", tmp_path / "c.svg")
+    assert result.status == 0, result.err
+    lines = result.out.splitlines()
+    assert lines[0] == "row,close,trend,cycle,model" and len(lines) == 41
+    assert (tmp_path / "c.svg").exists()
