@@ -45,7 +45,7 @@ def write_input(path, symbols, bars, row_order, seed=20240611):
     frame = pd.DataFrame({"symbol": names[symbol], "time": bar, "price": prices})
     from tessaryn._csv_output import input_column, write_csv
 
-    with open(path, "w", encoding="utf-8", newline="") as handle:
+    with open(path, "wb") as handle:
         write_csv(handle, [input_column(name, frame[name]) for name in frame.columns], count)
 
 
@@ -59,15 +59,16 @@ def timed(label, results, function, *arguments, **keywords):
 def steps_in_process(path, output):
     """The command's steps one by one (as tessaryn._command runs them)."""
     from tessaryn._by_symbol import indicators_by_series
-    from tessaryn._columns import numbers, symbol_codes, time_axis
+    from tessaryn._columns import prices as price_column
+    from tessaryn._columns import symbol_codes, time_axis
     from tessaryn._csv_input import read_table
     from tessaryn._csv_output import indicator_column, input_column, write_csv
 
     results = {}
-    frame, _ = timed("read CSV", results, read_table, path, "symbol")
+    frame, _, dialect = timed("read CSV", results, read_table, path, "symbol")
 
     def columns():
-        return (numbers(frame["price"], "price"), symbol_codes(frame["symbol"], "symbol"),
+        return (price_column(frame["price"], "price"), symbol_codes(frame["symbol"], "symbol"),
                 time_axis(frame["time"], "time").keys)
 
     prices, symbols, times = timed("columns to arrays", results, columns)
@@ -78,8 +79,8 @@ def steps_in_process(path, output):
         shown = [input_column(name, frame[name]) for name in frame.columns]
         shown += [indicator_column(name, values[row])
                   for row, name in enumerate(("trend", "cycle", "model"))]
-        with open(output, "w", encoding="utf-8", newline="") as handle:
-            write_csv(handle, shown, len(frame))
+        with open(output, "wb") as handle:
+            write_csv(handle, shown, len(frame), sep=dialect.sep, decimal=dialect.decimal)
 
     timed("write CSV", results, write)
     return results

@@ -13,4 +13,10 @@ void BindBatch(pybind11::module_& module);
 // Stream and BarValues: the library's C stream, bar by bar (stream.cpp).
 void BindStream(pybind11::module_& module);
 
+// first_missing: where a float array first holds NaN, for gaps="skip" (gaps.cpp).
+void BindGaps(pybind11::module_& module);
+
+// csv_rows: the command line's CSV output rows as bytes (csv_text.cpp).
+void BindCsvText(pybind11::module_& module);
+
 }  // namespace tessaryn::python

@@ -22,4 +22,6 @@ PYBIND11_MODULE(_core, module) {
   module.attr("INDICATORS") = pybind11::tuple(indicators);
   tessaryn::python::BindBatch(module);
   tessaryn::python::BindStream(module);
+  tessaryn::python::BindGaps(module);
+  tessaryn::python::BindCsvText(module);
 }

@@ -12,10 +12,12 @@ import numpy as np
 
 from ._arguments import thread_count
 from ._batch import indicators
+from ._gaps import skips
 from ._input_error import InputError
+from ._routines import OUTPUT_NAMES
 
 #: The columns added, in this order.
-INDICATOR_NAMES = ("trend", "cycle", "model")
+INDICATOR_NAMES = OUTPUT_NAMES
 
 # Symbols go to threads in runs of whole series about this share of the bars each, so a
 # thread that drew long series does not hold up the rest.
@@ -24,7 +26,7 @@ _RUNS_PER_THREAD = 4
 
 def indicators_by_series(prices: np.ndarray, period, *, symbols: np.ndarray | None = None,
                          times: np.ndarray | None = None, empty: str = "nan",
-                         threads: int | None = None) -> np.ndarray:
+                         threads: int | None = None, gaps: str = "skip") -> np.ndarray:
     """trend, cycle and model (rows of a float32 array of shape (3, rows)) for rows in any
     order: each symbol's rows form one series (all rows when `symbols` is None), oldest bar
     first by `times` (rows of equal time, or all rows when `times` is None, keep their
@@ -34,6 +36,7 @@ def indicators_by_series(prices: np.ndarray, period, *, symbols: np.ndarray | No
              pandas.factorize numbers them);
     times    one key per row to order by (numbers, or nanoseconds for dates), no NaN."""
     count = len(prices)
+    skips(gaps)
     fixed = isinstance(period, numbers.Real)
     order = None if symbols is None else _symbol_order(symbols)
     if symbols is None:
@@ -60,7 +63,8 @@ def indicators_by_series(prices: np.ndarray, period, *, symbols: np.ndarray | No
         block = np.empty((len(INDICATOR_NAMES), stop - start), dtype=np.float32)
         for begin, end in zip(edges[:-1].tolist(), edges[1:].tolist()):
             values = indicators(run_prices[begin:end],
-                                run_period if fixed else run_period[begin:end], empty=empty)
+                                run_period if fixed else run_period[begin:end], empty=empty,
+                                gaps=gaps)
             for row, name in enumerate(INDICATOR_NAMES):
                 block[row, begin:end] = values[name]
         for row in range(len(INDICATOR_NAMES)):  # row by row: 2-D fancy indexing is slower
@@ -103,12 +107,25 @@ def _ordered_by_time(rows, times: np.ndarray, edges: np.ndarray):
     return rows
 
 
-def add_indicators(frame, *, price: str, period, by: str | None, time: str | None = None,
-                   empty: str = "nan", threads: int | None = None):
-    """A copy of the pandas DataFrame `frame` with float32 columns trend, cycle and model:
-    each value of column `by` (all rows when None) one series, ordered by column `time`
-    (the rows' order when None). `period` is a number or the name of a column."""
+def by_symbol(frame, *, price: str, period, by: str | None, time: str | None = None,
+              empty: str = "nan", gaps: str = "skip", threads: int | None = None):
+    """The three indicators over long-format rows, as `tessaryn FILE --by SYMBOL` computes
+    them: a copy of the pandas DataFrame `frame` with float32 columns trend, cycle and
+    model added, in the frame's own row order.
+
+    price    the price column;
+    period   one period for every bar (a number), or the name of a column of periods;
+    by       the symbol column: each of its values is one series (None: all rows are one);
+    time     the column each symbol's bars are ordered by, oldest first (numbers, dates or
+             text dates); None takes the rows' order, as do rows of equal time;
+    empty, gaps, threads  as for tessaryn.indicators: bars not computed and bars without
+             a price are NaN (or the marker), symbols are spread over `threads` threads
+             and every value has the bits of computing its symbol alone.
+
+    Raises ValueError naming the column for a name the frame lacks, a cell that is not a
+    number, an empty symbol or time; TypeError for a period of the wrong kind."""
     from ._columns import numbers as number_column
+    from ._columns import prices as price_column
     from ._columns import symbol_codes, time_axis
 
     for name in INDICATOR_NAMES:
@@ -119,7 +136,7 @@ def add_indicators(frame, *, price: str, period, by: str | None, time: str | Non
         if name is not None and name not in frame.columns:
             raise InputError(f"{option}: no column {name!r}; the columns are "
                              + ", ".join(map(str, frame.columns)))
-    prices = number_column(frame[price], f"price column {price!r}")
+    prices = price_column(frame[price], f"price column {price!r}", finite=False)
     if isinstance(period, str):
         period = number_column(frame[period], f"period column {period!r}")
     elif isinstance(period, numbers.Real) and not isinstance(period, bool):
@@ -129,8 +146,12 @@ def add_indicators(frame, *, price: str, period, by: str | None, time: str | Non
     symbols = None if by is None else symbol_codes(frame[by], f"symbol column {by!r}")
     times = None if time is None else time_axis(frame[time], f"time column {time!r}").keys
     values = indicators_by_series(prices, period, symbols=symbols, times=times, empty=empty,
-                                  threads=threads)
+                                  threads=threads, gaps=gaps)
     return frame.assign(**dict(zip(INDICATOR_NAMES, values)))
+
+
+# The name tessaryn.dask has called it by.
+add_indicators = by_symbol
 
 
 def _runs(bounds: np.ndarray, wanted: int) -> list[tuple[int, int]]:

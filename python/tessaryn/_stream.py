@@ -6,7 +6,7 @@ from typing import TYPE_CHECKING, Generic, Literal, NamedTuple, TypeVar, Union, 
 
 import numpy as np
 
-from . import _core
+from . import _core, _gaps
 from ._arguments import pandas_module, period_value, series_values
 
 if TYPE_CHECKING:
@@ -15,6 +15,7 @@ if TYPE_CHECKING:
 
     Period = Union[float, ArrayLike, pandas.Series]
     Empty = Literal["nan", "marker"]
+    Gaps = Literal["skip", "propagate"]
     _Value = TypeVar("_Value")
 
     class BarValues(NamedTuple, Generic[_Value]):
@@ -60,6 +61,12 @@ class Stream(_core.Stream):
                     hold tessaryn.EMPTY, 3.4E+38 as float32 (bits 0x7F7FC99E). In "nan"
                     mode a value equal to the marker reads as empty, as in the batch
                     functions.
+    gaps            "skip" (default): a missing price (NaN or None) is a bar without a
+                    price: it is not pushed, its values are empty, and the bars after it
+                    are those of the series without it, as the batch functions give them.
+                    A revise may give the skipped bar its price (it is pushed then), but
+                    not take a pushed bar's price away (ValueError). len() counts the bars
+                    pushed. "propagate": NaN is data, as in the C stream.
 
     len(stream) is the number of bars seen since it was made or reset (so an empty stream
     is false); reset() forgets them all. Errors change nothing: a refused push, revise or
@@ -77,11 +84,21 @@ class Stream(_core.Stream):
     __slots__ = ()
     __module__ = "tessaryn"
 
-    def __new__(cls, longest_period: int = 0, *, empty: Empty = "nan") -> Stream:
+    def __new__(cls, longest_period: int = 0, *, empty: Empty = "nan",
+                gaps: Gaps = "skip") -> Stream:
         """A stream without bars (see the class's docstring). Raises ValueError for a
-        negative longest_period or one above 2^31 - 1, or an unknown empty=; TypeError for a
-        longest_period that is not a whole number."""
+        negative longest_period or one above 2^31 - 1, or an unknown empty= or gaps=;
+        TypeError for a longest_period that is not a whole number."""
+        if _gaps.skips(gaps) and cls is Stream:
+            stream = super().__new__(_SkippingStream, longest_period, empty=empty)
+            stream._newest_missing = False
+            return stream
         return super().__new__(cls, longest_period, empty=empty)
+
+    @property
+    def gaps(self) -> Gaps:
+        """"skip" or "propagate": what a missing price is."""
+        return "propagate"
 
     if TYPE_CHECKING:
         # Defined by _core.Stream, with their docstrings; declared here for type checkers.
@@ -122,4 +139,66 @@ class Stream(_core.Stream):
         pd = pandas_module()
         if pd is not None and isinstance(prices, pd.Series):
             return pd.DataFrame(values._asdict(), index=prices.index)
+        return values
+
+
+_push = _core.Stream.push
+_revise = _core.Stream.revise
+_reset = _core.Stream.reset
+# The types a missing price comes in: NaN as a Python or numpy float, and None.
+_FLOATS = frozenset({float, np.float64, np.float32, np.float16})
+
+
+class _SkippingStream(Stream):
+    """A Stream with gaps="skip": a missing price is not pushed. _newest_missing says
+    whether the newest bar given was a missing one (so revise pushes it when it gets a
+    price)."""
+
+    __slots__ = ("_newest_missing",)
+    __module__ = "tessaryn"
+    __qualname__ = "Stream"
+
+    @property
+    def gaps(self) -> Gaps:
+        return "skip"
+
+    def _nothing(self) -> BarValues:
+        value = float(_gaps.fill_value(self.empty))
+        return BarValues(value, value, value)
+
+    def push(self, price, period):
+        if not (price is None or (type(price) in _FLOATS and price != price)):
+            self._newest_missing = False
+            return _push(self, price, period)
+        period_value(period, "period")  # refused as the C stream would refuse it
+        self._newest_missing = True
+        return self._nothing()
+
+    def revise(self, price, period):
+        missing = price is None or (type(price) in _FLOATS and price != price)
+        if self._newest_missing:
+            if missing:
+                return self._nothing()
+            values = _push(self, price, period)
+            self._newest_missing = False
+            return values
+        if missing and len(self):
+            raise ValueError("revise: a missing price cannot replace the newest bar's, which "
+                             "was pushed (gaps='skip'); revise it with a price")
+        return _revise(self, price, period)
+
+    def reset(self) -> None:
+        _reset(self)
+        self._newest_missing = False
+
+    def _push_arrays(self, prices, periods):
+        missing = _gaps.missing_bars(prices) if isinstance(prices, np.ndarray) else None
+        if missing is None:
+            values = super()._push_arrays(prices, periods)
+            if len(prices):
+                self._newest_missing = False
+            return values
+        compute = lambda p, q: list(super(_SkippingStream, self)._push_arrays(p, q))  # noqa
+        values = BarValues(*_gaps.series(compute, prices, periods, self.empty))
+        self._newest_missing = bool(missing[-1])
         return values

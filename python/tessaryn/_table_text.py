@@ -1,4 +1,4 @@
-"""The last rows of the output as an aligned table for the terminal."""
+"""The newest rows of the output as an aligned table for the terminal."""
 
 from __future__ import annotations
 
@@ -8,10 +8,11 @@ _EMPTY = "-"
 _GAP = "  "
 
 
-def aligned_table(columns: list[TextColumn], start: int, stop: int) -> str:
-    """Rows [start, stop) of `columns` under their names, each column right-aligned to its
-    widest cell; empty cells show as "-"."""
-    cells = [[str(column.name)] + [text or _EMPTY for text in column.texts(start, stop)]
+def aligned_table(columns: list[TextColumn], rows: int, decimal: str = ".") -> str:
+    """The `rows` rows of `columns` (already taken in the order shown) under their names,
+    each column right-aligned to its widest cell; empty cells show as "-"."""
+    cells = [[str(column.name)] + [text or _EMPTY for text in column.texts(0, rows, "\t",
+                                                                           decimal)]
              for column in columns]
     widths = [max(map(len, column)) for column in cells]
     lines = [_GAP.join(cell.rjust(width) for cell, width in zip(row, widths))

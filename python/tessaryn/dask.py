@@ -18,7 +18,8 @@ import numbers
 import numpy as np
 import pandas as pd
 
-from ._by_symbol import INDICATOR_NAMES, add_indicators
+from ._by_symbol import INDICATOR_NAMES, by_symbol
+from ._gaps import skips
 from ._input_error import InputError
 
 # The rows' places in the frame, carried through the shuffle: bars of equal time (or all
@@ -27,7 +28,7 @@ _ROW = "__tessaryn_row"
 
 
 def compute(frame, *, price: str, period, by: str, time: str | None = None,
-            empty: str = "nan"):
+            empty: str = "nan", gaps: str = "skip"):
     """A Dask DataFrame: `frame`'s rows and columns with float32 columns trend, cycle and
     model added, rows grouped by symbol (each keeps its index, so the frame's order can be
     restored with it).
@@ -39,7 +40,9 @@ def compute(frame, *, price: str, period, by: str, time: str | None = None,
             worker;
     time    the column to order each symbol's bars by (numbers or dates), oldest first;
             None takes the frame's order;
-    empty   "nan" (default) or "marker", for bars not computed, as in tessaryn.itrend.
+    empty   "nan" (default) or "marker", for bars not computed, as in tessaryn.itrend;
+    gaps    "skip" (default): a missing price is a bar without one, left out of its
+            series; "propagate": NaN is data, as in the C library.
 
     Column names are checked now; the cells when the result is computed (a cell that is
     not a number raises ValueError naming its row within its partition)."""
@@ -60,24 +63,26 @@ def compute(frame, *, price: str, period, by: str, time: str | None = None,
             raise ValueError(f"frame already has a column {name!r}, a name the result uses")
     if empty not in ("nan", "marker"):
         raise ValueError(f"empty: expected 'nan' or 'marker', got {empty!r}")
+    skips(gaps)
 
     meta = frame._meta.assign(**{name: pd.Series([], dtype=np.float32)
                                  for name in INDICATOR_NAMES})
     numbered = frame.assign(**{_ROW: 1})
     numbered = numbered.assign(**{_ROW: numbered[_ROW].cumsum()})
     return numbered.shuffle(by).map_partitions(
-        _partition, price=price, period=period, by=by, time=time, empty=empty, meta=meta)
+        _partition, price=price, period=period, by=by, time=time, empty=empty, gaps=gaps,
+        meta=meta)
 
 
-def _partition(part: pd.DataFrame, *, price, period, by, time, empty) -> pd.DataFrame:
+def _partition(part: pd.DataFrame, *, price, period, by, time, empty, gaps) -> pd.DataFrame:
     """Every symbol of one partition (each whole, after the shuffle)."""
     part = part.sort_values(_ROW, kind="stable")
-    return add_indicators(part, price=price, period=period, by=by, time=time,
-                          empty=empty).drop(columns=_ROW)
+    return by_symbol(part, price=price, period=period, by=by, time=time, empty=empty,
+                     gaps=gaps).drop(columns=_ROW)
 
 
 def _compute_on_cluster(address: str, prices: np.ndarray, period, symbols: np.ndarray,
-                        times: np.ndarray | None) -> np.ndarray:
+                        times: np.ndarray | None, gaps: str = "skip") -> np.ndarray:
     """For `tessaryn --by ... --dask ADDRESS`: the command line's arrays (already read and
     checked) through compute() on the cluster, back as a (3, rows) float32 array in the
     rows' order, with the library's marker on bars not computed."""
@@ -102,7 +107,7 @@ def _compute_on_cluster(address: str, prices: np.ndarray, period, symbols: np.nd
         partitions = int(max(1, min(4 * threads, len(rows) // 100_000)))
         result = compute(dd.from_pandas(rows, npartitions=partitions),
                          price="price", period=period if fixed else "period", by="symbol",
-                         time=None if times is None else "time", empty="marker")
+                         time=None if times is None else "time", empty="marker", gaps=gaps)
         values = client.compute(result[list(INDICATOR_NAMES)]).result()
     values = values.sort_index()
     return np.ascontiguousarray(values.to_numpy(dtype=np.float32).T)

@@ -115,3 +115,21 @@ def test_one_period_for_every_bar(reference, tmp_path):
     out = read_output(tmp_path / "out.csv")
     for name, values in alone(reference, rows).items():
         assert_same_bits(out[name].to_numpy(), values)
+
+
+@pytest.mark.parametrize("order", ["shuffled", "date after date"])
+def test_missing_prices_are_missing_bars_of_their_symbol(reference, tmp_path, order):
+    rng = np.random.default_rng(31)
+    rows = ORDERS[order](long_format(25, symbols=15), rng).reset_index(drop=True)
+    rows.loc[rng.random(len(rows)) < 0.05, "close"] = np.nan
+    rows.to_csv(tmp_path / "in.csv", index=False)
+    result = run(tmp_path / "in.csv", "--by", "symbol", "--column", "close", "--period-column",
+                 "period", "--output", tmp_path / "out.csv")
+    assert result.status == 0, result.err
+    out = read_output(tmp_path / "out.csv")
+    present = rows["close"].notna()
+    expected = alone(reference, rows[present])
+    for name, values in expected.items():
+        full = np.full(len(rows), np.nan, np.float32)
+        full[present.to_numpy()] = values
+        assert_same_bits(out[name].to_numpy(), full)

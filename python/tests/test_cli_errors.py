@@ -18,12 +18,18 @@ CASES = [
     ("folder as input", {}, ["."], "cannot read .: Is a directory"),
     ("empty file", {"in.csv": b""}, ["in.csv"], "in.csv is empty"),
     ("header only", {"in.csv": b"date,close\n"}, ["in.csv"], "in.csv has no rows below its header"),
-    ("not text", {"in.csv": b"\xff\xfe\x00price\n\x81\x82\n"}, ["in.csv"],
-     "in.csv is not text (UTF-8)"),
+    ("not text", {"in.csv": b"price\n\x81\x82\x00\x00\x91\n"}, ["in.csv"],
+     "in.csv: line 2 holds a NUL byte, which no CSV cell holds (if the file is UTF-16 or "
+     "UTF-32 text, pass --encoding)"),
+    ("a UTF-16 mark on what is not", {"in.csv": b"\xff\xfe\x00price\n\x81\x82\n\x00"},
+     ["in.csv"], "in.csv starts with a UTF-16 byte order mark but is not UTF-16 text: pass "
+     "--encoding"),
     ("row longer than the header", {"in.csv": b"a,b\n1,2,3\n4,5\n"}, ["in.csv", "--column", "b"],
-     "in.csv has rows with more cells than its header"),
+     "in.csv has rows with more cells than its header (read as comma-separated: pass --sep "
+     "if the file uses another separator)"),
     ("rows of different lengths", {"in.csv": b"a,b\n1,2\n4,5,6\n"}, ["in.csv", "--column", "b"],
-     "in.csv is not a CSV table: Expected 2 fields in line 3, saw 3"),
+     "in.csv is not a CSV table: Expected 2 fields in line 3, saw 3 (read as comma-separated: "
+     "pass --sep if the file uses another separator)"),
     ("unknown price column", {"in.csv": GOOD}, ["in.csv", "--column", "Close"],
      "in.csv has no column 'Close' (--column); its columns are date, close, p, symbol"),
     ("unknown period column", {"in.csv": GOOD}, ["in.csv", "--period-column", "period"],
@@ -32,8 +38,9 @@ CASES = [
      "in.csv has no column 't' (--time-column); its columns are date, close, p, symbol"),
     ("unknown symbol column", {"in.csv": GOOD}, ["in.csv", "--by", "ticker"],
      "in.csv has no column 'ticker' (--by); its columns are date, close, p, symbol"),
-    ("several numeric columns", {"in.csv": GOOD}, ["in.csv"],
-     "in.csv has several numeric columns (close, p): name the price column with --column"),
+    ("several numeric columns, none named like a price",
+     {"in.csv": b"date,open,p\n2020-01-01,10,3\n2020-01-02,11,3\n"}, ["in.csv"],
+     "in.csv has several numeric columns (open, p): name the price column with --column"),
     ("no numeric column", {"in.csv": b"date,name,note\n2020-01-01,a,b\n"}, ["in.csv"],
      "in.csv has no numeric column to take as the price: name it with --column; its columns "
      "are date, name, note"),
@@ -64,8 +71,8 @@ CASES = [
     ("bad input with outputs asked for", {"in.csv": b"close\n1\nx\n"},
      ["in.csv", "--output", "out.csv", "--chart", "chart.svg"],
      "price column 'close': row 2 holds 'x', not a number"),
-    ("chart format", {"in.csv": GOOD}, ["in.csv", "--column", "close", "--chart", "chart.pdf"],
-     "--chart chart.pdf: the file must end in .svg or .png"),
+    ("chart format", {"in.csv": GOOD}, ["in.csv", "--column", "close", "--chart", "chart.gif"],
+     "--chart chart.gif: the file must end in .svg, .png or .pdf"),
     ("one file for both outputs", {"in.csv": GOOD},
      ["in.csv", "--column", "close", "--output", "x.svg", "--chart", "x.svg"],
      "--output and --chart name the same file"),
@@ -115,16 +122,17 @@ def test_interrupted_write_leaves_the_old_file(tmp_path, monkeypatch):
 
     real = csv_output.write_csv
 
-    def write_then_stop(handle, columns, rows):
-        real(handle, columns, rows // 2)
+    def write_then_stop(handle, columns, rows, **dialect):
+        real(handle, columns, rows // 2, **dialect)
         handle.flush()
         raise KeyboardInterrupt
 
     monkeypatch.setattr(csv_output, "write_csv", write_then_stop)
     (tmp_path / "in.csv").write_bytes(b"close\n" + b"1\n" * 1000)
     (tmp_path / "out.csv").write_bytes(OLD["out.csv"])
-    with pytest.raises(KeyboardInterrupt):
-        run(tmp_path / "in.csv", "--output", tmp_path / "out.csv")
+    result = run(tmp_path / "in.csv", "--output", tmp_path / "out.csv")
+    assert (result.status, result.out) == (130, "")  # Ctrl-C: 128 + SIGINT, one line
+    assert result.err == "tessaryn: stopped by SIGINT; no output file was changed\n"
     assert sorted(os.listdir(tmp_path)) == ["in.csv", "out.csv"]  # no partial file left
     assert (tmp_path / "out.csv").read_bytes() == OLD["out.csv"]
 

@@ -27,7 +27,7 @@ def _assert_values(frame, expected):
 
 
 @pytest.mark.parametrize("column, period", [("DAX", 20), ("SMI", 14), ("FTSE", 2.5),
-                                            ("CAC", 1), ("DAX", 1860), ("DAX", 0)])
+                                            ("CAC", 1), ("DAX", 1860), ("DAX", 1.5)])
 def test_sample_equals_the_library(reference, tmp_path, column, period):
     output = tmp_path / "out.csv"
     result = run(SAMPLE, "--column", column, "--period", period, "--output", output)

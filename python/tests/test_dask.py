@@ -114,8 +114,9 @@ def test_unreachable_scheduler(tmp_path):
 
     (tmp_path / "in.csv").write_text("symbol,close\nA,1\nA,2\n")
     with dask.config.set({"distributed.comm.timeouts.connect": "1s"}):
+        # --period 1: the default 20 is longer than the 2 bars, which warns on a line of its own
         result = run(tmp_path / "in.csv", "--by", "symbol", "--dask", "tcp://127.0.0.1:9",
-                     "--output", tmp_path / "out.csv")
+                     "--period", 1, "--output", tmp_path / "out.csv")
     assert result.status == 2
     assert result.err.startswith("tessaryn: cannot reach the Dask scheduler at "
                                  "tcp://127.0.0.1:9: ") and result.err.count("\n") == 1

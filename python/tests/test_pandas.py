@@ -35,14 +35,16 @@ def test_series_keeps_index_and_name(reference):
     for name, function in ROUTINES:
         out = function(prices, periods)
         assert isinstance(out, pd.Series) and out.dtype == np.float32
-        assert out.name == "close" and out.index.equals(index)
+        # Named after what it holds, so that it joins the prices' frame.
+        assert out.name == {"ITrend": "trend", "CyclicalComponent": "cycle",
+                            "Tessaryn": "model"}[name] and out.index.equals(index)
         assert_same_bits(out, reference(name, prices.to_numpy(), periods.to_numpy()))
 
 
 def test_series_of_nullable_floats_reads_missing_as_nan(reference):
     prices = pd.Series([1.0, 2.0, None, 4.0, 5.0, 6.0], dtype="Float64")
     expected = reference("ITrend", np.array([1, 2, np.nan, 4, 5, 6], np.float32), 2.0)
-    assert_same_bits(tessaryn.itrend(prices, 2), expected)
+    assert_same_bits(tessaryn.itrend(prices, 2, gaps="propagate"), expected)
 
 
 def test_indicators_of_a_series_is_a_frame_of_three_columns(reference):
@@ -116,7 +118,7 @@ def test_frame_of_mixed_and_nullable_columns(reference):
         "nullable": pd.array(walk(rng, 300).astype(np.float64), dtype="Float64"),
     })
     frame.loc[17, "nullable"] = None
-    out = tessaryn.cyclical_component(frame, 12)
+    out = tessaryn.cyclical_component(frame, 12, gaps="propagate")
     expected = np.stack([
         reference("CyclicalComponent", frame[c].to_numpy(np.float64, na_value=np.nan), 12.0)
         for c in frame.columns], axis=1)

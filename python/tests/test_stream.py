@@ -104,7 +104,7 @@ def test_bar_by_bar_with_revisions_equals_the_routines(reference, c_library, kin
     bars = np.array([row[0] for row in rows], np.int64)
     script_periods = np.array([row[3] for row in rows], np.float32)
     bound = tight_bound(bars, script_periods) if bounded and rows else 0
-    stream = tessaryn.Stream(bound, empty=empty)
+    stream = tessaryn.Stream(bound, empty=empty, gaps="propagate")
     twin = CStream(c_library, bound, empty)
 
     got, from_c = [], []
@@ -133,7 +133,7 @@ def test_bar_by_bar_with_revisions_equals_the_routines(reference, c_library, kin
 def test_c_stream_comparison_sees_nan_payloads(c_library):
     """The comparison above holds the package to the C stream's exact bits, NaN payloads too:
     Python floats carry a float32 NaN's payload there and back."""
-    stream = tessaryn.Stream()
+    stream = tessaryn.Stream(gaps="propagate")
     twin = CStream(c_library)
     for price in [1.0, np.nan, 3.0, -np.nan, 5.0, 6.0]:
         got = np.array(stream.push(price, 2), np.float32)
@@ -169,7 +169,7 @@ def test_many_at_once_pushes_and_revisions_mix(reference, form, bound, empty):
     expected_prices = np.asarray(given_prices).astype(np.float32)
     expected_periods = np.broadcast_to(np.asarray(given_periods).astype(np.float32),
                                        prices.shape)
-    stream = tessaryn.Stream(bound, empty=empty)
+    stream = tessaryn.Stream(bound, empty=empty, gaps="propagate")
     pieces = []
     done = 0
     while done < count:
@@ -244,7 +244,7 @@ def test_numbers_of_every_kind_round_to_float32(c_library):
               Fraction(201, 2), np.array(100.7), np.longdouble("100.9"), 10**400, 98]
     periods = [2, np.int64(3), 2.5, np.float16(3.5), np.array(4, np.uint8), Fraction(5, 2),
                np.float32(3), 3.0, 2, -(10**400)]
-    stream, twin = tessaryn.Stream(), CStream(c_library)
+    stream, twin = tessaryn.Stream(gaps="propagate"), CStream(c_library)
     for price, period in zip(prices, periods):
         expected = twin.push(float32(price), float32(period))
         assert_same_values(np.array(stream.push(price, period), np.float32), expected,

@@ -27,7 +27,7 @@ def c_library(library):
 def made(kind):
     """A stream of each kind the cases start from: 'bounded' (longest_period 10) and
     'unbounded' hold 40 bars of period 8, the newest revised once; 'empty' holds none."""
-    stream = tessaryn.Stream(0 if kind == "unbounded" else 10)
+    stream = tessaryn.Stream(0 if kind == "unbounded" else 10, gaps="propagate")
     if kind != "empty":
         stream.push_many(HISTORY[:-1], 8)
         stream.push(HISTORY[-1] + 1, 9)

@@ -24,9 +24,9 @@ def _refused(call, exception=ValueError):
 
 def _calls():
     pd = pytest.importorskip("pandas")
-    bounded = tessaryn.Stream(20)
+    bounded = tessaryn.Stream(20, gaps="propagate")
     bounded.push_many(PRICES, 14)  # bars enough for periods above 20 to be refused
-    marker = tessaryn.Stream(20, empty="marker")
+    marker = tessaryn.Stream(20, empty="marker", gaps="propagate")
     series = pd.Series(PRICES.astype(np.float64))
     listed = PRICES[:10].tolist()
     periods = [14.0] * 10
