@@ -1,14 +1,14 @@
 """The indicators the package offers, in one place that every part reads: the batch
 functions, streams, the command line, the pandas accessor and tessaryn.dask.
 
-Each is (function name, output name, routine number of tessaryn._core), in the order the
-outputs come: trend, cycle, model."""
+They come from the library's indicator table (filters/indicators.inc), through
+tessaryn._core.INDICATORS: each is (function name, output name, routine number of
+tessaryn._core), in the order the outputs come: trend, cycle, model."""
 
-INDICATORS = (
-    ("itrend", "trend", 0),
-    ("cyclical_component", "cycle", 1),
-    ("tessaryn", "model", 2),
-)
+from . import _core
+
+INDICATORS = tuple((function, output, number)
+                   for number, (function, output, _routine) in enumerate(_core.INDICATORS))
 
 #: The public functions' names, in output order.
 FUNCTION_NAMES = tuple(function for function, _, _ in INDICATORS)

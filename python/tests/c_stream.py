@@ -5,7 +5,7 @@ import ctypes
 
 import numpy as np
 
-EMPTY_BITS = 0x7F7FC99E
+from tessaryn._core import EMPTY_BITS
 
 # Codes of tessaryn_stream.h.
 EMPTY = 2

@@ -9,17 +9,14 @@ import numpy as np
 import pytest
 
 import tessaryn
+from tessaryn import _core
 
-EMPTY_BITS = 0x7F7FC99E
+EMPTY_BITS = _core.EMPTY_BITS
 NAN_BITS = 0x7FC00000
 
-# The package's functions beside the C routines they call.
-ROUTINES = [
-    ("ITrend", tessaryn.itrend),
-    ("CyclicalComponent", tessaryn.cyclical_component),
-    ("Tessaryn", tessaryn.tessaryn),
-]
-INDICATOR_ROUTINES = {"trend": "ITrend", "cycle": "CyclicalComponent", "model": "Tessaryn"}
+# The package's functions beside the C routines they call, from the library's table.
+ROUTINES = [(routine, getattr(tessaryn, function)) for function, _, routine in _core.INDICATORS]
+INDICATOR_ROUTINES = {output: routine for _, output, routine in _core.INDICATORS}
 
 
 # The 2^31-bar cases have no memory behind them: should a change ever copy one, the test
