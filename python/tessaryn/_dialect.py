@@ -180,20 +180,9 @@ def _separator(body: list[str]) -> tuple[str, int]:
     two or more; the fewest skipped lines first, then SEPARATORS' order."""
     best = None
     for order, sep in enumerate(SEPARATORS.values()):
-        counts = [len(cells(line, sep)) for line in body if line.strip()]
-        lines = [line for line in body if line.strip()]
-        for start in range(min(_PREAMBLE_LINES, len(counts))):
-            wanted = counts[start]
-            # A header has rows below it, and the lines above it (a title, notes) are
-            # shorter than it.
-            if wanted >= 2 and (start + 1 < len(counts) or start == 0) \
-                    and all(count < wanted for count in counts[:start]) \
-                    and all(count == wanted for count in counts[start + 1:]):
-                skipped = body.index(lines[start])
-                key = (skipped, order)
-                if best is None or key < best[0]:
-                    best = (key, sep, skipped)
-                break
+        skipped = _header_line(body, sep)
+        if skipped is not None and (best is None or (skipped, order) < best[0]):
+            best = ((skipped, order), sep, skipped)
     if best is not None:
         return best[1], best[2]
     # No separator splits the rows evenly: the first line's most frequent one, so that
@@ -204,18 +193,26 @@ def _separator(body: list[str]) -> tuple[str, int]:
     return (sep if counts[sep] > 1 else ","), 0
 
 
-def _preamble(body: list[str], sep: str) -> int:
-    """With the separator given: the lines above the first one whose cell count every
-    row after it shares."""
+def _header_line(body: list[str], sep: str):
+    """With the separator given: how many lines stand above the header, the first line
+    whose cell count (two or more) every row after it shares; None when there is none."""
     counts = [len(cells(line, sep)) for line in body if line.strip()]
     lines = [line for line in body if line.strip()]
     for start in range(min(_PREAMBLE_LINES, len(counts))):
         wanted = counts[start]
+        # A header has rows below it, and the lines above it (a title, notes) are shorter
+        # than it.
         if wanted >= 2 and (start + 1 < len(counts) or start == 0) \
                 and all(count < wanted for count in counts[:start]) \
                 and all(count == wanted for count in counts[start + 1:]):
             return body.index(lines[start])
-    return 0
+    return None
+
+
+def _preamble(body: list[str], sep: str) -> int:
+    """With the separator given: the lines above the header (0 where none is found)."""
+    skipped = _header_line(body, sep)
+    return 0 if skipped is None else skipped
 
 
 def _number_format(rows: list[list[str]], sep: str, name: str) -> tuple[str, str | None]:
