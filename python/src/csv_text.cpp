@@ -147,8 +147,7 @@ Column ColumnOf(py::handle layout, py::ssize_t stop) {
     throw py::value_error("csv_rows: unknown column kind");
   }
   const py::array array = py::array::ensure(pair[1]);
-  if (!array || array.ndim() != 1 || !array.dtype().is(py::dtype(dtype)) ||
-      array.shape(0) < stop) {
+  if (!array || array.ndim() != 1 || !array.dtype().is(py::dtype(dtype)) || array.shape(0) < stop) {
     throw py::value_error(std::string("csv_rows: expected a 1-D ") + dtype +
                           " array covering the rows");
   }
@@ -196,8 +195,7 @@ py::bytes CsvRows(const py::list& layouts, py::ssize_t start, py::ssize_t stop,
           out.push_back(format.sep);
         }
         const Column& column = columns[c];
-        const char* at =
-            column.data == nullptr ? nullptr : column.data + row * column.step;
+        const char* at = column.data == nullptr ? nullptr : column.data + row * column.step;
         switch (column.kind) {
           case kIndicator: {
             float value;

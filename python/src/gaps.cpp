@@ -6,14 +6,14 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
-#include <bit>
-#include <cstring>
 #include <algorithm>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <system_error>
 #include <thread>
 #include <vector>
-#include <cstddef>
-#include <cstdint>
 
 #include "bindings.h"
 #include "guarded.h"
@@ -103,9 +103,8 @@ PyObject* FirstMissing(PyObject*, PyObject* argument) {
     std::ptrdiff_t found;
     {
       py::gil_scoped_release unlocked;
-      found = array.itemsize() == 4
-                  ? FirstNaN<float, std::uint32_t>(first, step, count, swapped)
-                  : FirstNaN<double, std::uint64_t>(first, step, count, swapped);
+      found = array.itemsize() == 4 ? FirstNaN<float, std::uint32_t>(first, step, count, swapped)
+                                    : FirstNaN<double, std::uint64_t>(first, step, count, swapped);
     }
     return PyLong_FromSsize_t(found);
   });
