@@ -20,7 +20,9 @@ struct Chunk {
   bool uniform;                 // one period throughout
   bool full;                    // every bar computed
 
-  static bool Computed(std::int32_t i, std::int32_t period) noexcept {
+  // Whether bar i (a chunk's 32-bit index, or a stream's 64-bit one) is computed.
+  template <class Index>
+  static bool Computed(Index i, std::int32_t period) noexcept {
     return period >= 1 && period <= i;
   }
 };

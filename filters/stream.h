@@ -140,12 +140,7 @@ class StreamEngine {
   // A bar the routines would compute (period up to its index) with a period above the bound
   // would need prices the stream no longer has.
   bool Refuses(std::int32_t period, std::int64_t bar) const noexcept {
-    return bound_ > 0 && period > bound_ && Computed(bar, period);
-  }
-
-  // As the bar loop tells computed bars (Chunk::Computed), at a stream's 64-bit bar index.
-  static bool Computed(std::int64_t bar, std::int32_t period) noexcept {
-    return period >= 1 && period <= bar;
+    return bound_ > 0 && period > bound_ && Chunk::Computed(bar, period);
   }
 
   // The cycle tells its first bars by the bar's own index; from bar 3 on, any index is alike.
@@ -175,7 +170,7 @@ class StreamEngine {
   // its own.
   __attribute__((noinline)) void Compute(std::int32_t place, std::int64_t bar, std::int32_t period,
                                          float* out) noexcept {
-    if (!Computed(bar, period)) {
+    if (!Chunk::Computed(bar, period)) {
       newestComputed_ = false;
       std::fill(out, out + outputs, EmptyValue);
       return;

@@ -112,7 +112,6 @@ TEST(SmallStack, StreamCallsRunOnTheSmallestThreadStack) {
       const auto count = static_cast<std::int32_t>(s.prices.size());
       const std::int32_t half = count / 2;
       std::vector<float> model(s.prices.size());
-      std::vector<float> bars(3 * s.prices.size());
       bool ok = true;
       deepest = std::max(
           deepest, RunOnSmallStack([&] {

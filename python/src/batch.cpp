@@ -98,10 +98,7 @@ PyObject* Series(PyObject*, PyObject* const* arguments, Py_ssize_t count) {
     if (count != 4) {
       throw py::type_error("series() takes 4 arguments: routine, prices, period, empty");
     }
-    const long routine = PyLong_AsLong(arguments[0]);
-    if (routine == -1 && PyErr_Occurred()) {
-      throw py::error_already_set();
-    }
+    const long routine = LongArgument(arguments[0]);
     const int routines[] = {static_cast<int>(routine)};
     return Run(routines, arguments[1], arguments[2], arguments[3], 1, 1).front().release().ptr();
   });

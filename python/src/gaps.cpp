@@ -142,10 +142,7 @@ PyObject* ColumnsMissing(PyObject*, PyObject* const* arguments, Py_ssize_t count
     if (count != 2) {
       throw py::type_error("columns_missing() takes 2 arguments: values, threads");
     }
-    const long threads_wanted = PyLong_AsLong(arguments[1]);
-    if (threads_wanted == -1 && PyErr_Occurred()) {
-      throw py::error_already_set();
-    }
+    const long threads_wanted = LongArgument(arguments[1]);
     PyObject* argument = arguments[0];
     auto& api = py::detail::npy_api::get();
     if (!api.PyArray_Check_(argument)) {

@@ -28,4 +28,13 @@ PyObject* Guarded(Body&& body) noexcept {
   return nullptr;
 }
 
+// A plain function's integer argument; the Python error (not an int, too large) thrown on.
+inline long LongArgument(PyObject* argument) {
+  const long value = PyLong_AsLong(argument);
+  if (value == -1 && PyErr_Occurred()) {
+    throw pybind11::error_already_set();
+  }
+  return value;
+}
+
 }  // namespace tessaryn::python
