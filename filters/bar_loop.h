@@ -4,8 +4,8 @@
 //   periods ──RoundPeriod──▶ a chunk of up to 256 bars, each computed or empty
 //        │
 //        ▼
-//   step.PlanChunk(serial, chunk) ──▶ its plan: how its bars go, and what Record needs
-//        │ Pace::Uniform or Pace::Drifting            │ Pace::BarByBar
+//   step.PlanChunk(serial, chunk, plan) ──▶ its plan: how its bars go, what Record needs
+//        │ Pace::Uniform, Drifting or Jumping         │ Pace::BarByBar
 //        │ (every bar computed)                        ▼
 //        │                                  Record each computed bar in turn (the serial
 //        ▼                                  part: window sums, the high-pass recursion),
@@ -24,11 +24,12 @@
 //   Plan            a chunk's plan, with its pace;
 //   Outputs<V>      a bar's values, as fields of V: its parts' (a composite's) and its own,
 //                   Own(); outputs, how many;
-//   Plan PlanChunk<V>(const Serial&, const Chunk&)
-//                   looks at a chunk before its bars run;
+//   void PlanChunk<V>(const Serial&, const Chunk&, Plan&)
+//                   looks at a chunk before its bars run, and writes its plan over the
+//                   last chunk's (which a step may build on: the trend's prefix sums);
 //   Inputs<double> Record(Serial&, const Plan&, i, period)
 //                   the serial part of one computed bar, anywhere;
-//   Inputs<V> Slide<V, Pace>(Serial&, i, periods)
+//   Inputs<V> Slide<V, Pace>(Serial&, const Plan&, i, periods)
 //                   the same for bars i .. i + Width<V> - 1, all computed, in a chunk whose
 //                   plan let them go together at that pace;
 //   Outputs<V> Value(Histories<V>&, const Inputs<V>&, i)   (static)
@@ -144,7 +145,8 @@ inline bool AllSame(const float* values, int n) noexcept {
 
 // A chunk that its plan let go together, Width<V> bars at a time; a remainder one at a time.
 template <class V, Pace P, class Step, class Sink>
-void MoveTogether(Step& step, StepState<Step>& state, const Chunk& c, const Sink sink) noexcept {
+void MoveTogether(Step& step, StepState<Step>& state, const typename Step::Plan& plan,
+                  const Chunk& c, const Sink sink) noexcept {
   const std::int32_t first = c.first;
   const int n = c.n;
   const std::int32_t* const periods = c.periods;
@@ -152,8 +154,9 @@ void MoveTogether(Step& step, StepState<Step>& state, const Chunk& c, const Sink
   const auto run = [&]<class Lanes>(auto& histories, int& k) {
     for (; k + Width<Lanes> <= n; k += Width<Lanes>) {
       const std::int32_t i = first + k;
-      sink.Store(Step::Value(histories, step.template Slide<Lanes, P>(serial, i, periods + k), i),
-                 k);
+      sink.Store(
+          Step::Value(histories, step.template Slide<Lanes, P>(serial, plan, i, periods + k), i),
+          k);
     }
   };
   int k = 0;
@@ -196,7 +199,7 @@ class RecordedInputs {
 
 // Computed bars recorded at a time: the serial part runs over them, then their values. What
 // the loop holds for them stays small (it lives on the caller's thread's stack).
-inline constexpr int RecordedBars = 32;
+inline constexpr int RecordedBars = 16;
 
 // A chunk bar by bar: its computed bars' serial parts in turn, RecordedBars at a time, and
 // after each such run their values, Width<V> at a time where they can (never before bar 3).
@@ -256,6 +259,7 @@ template <class V, class Step, class Sink>
 void BarLoop(Step& step, StepState<Step>& state, std::int32_t first, std::int32_t count,
              PeriodSeries periods, const Sink& sink) noexcept {
   std::int32_t rounded[ChunkBars];
+  typename Step::Plan plan;  // each chunk's, over the one before
   // done + n never passes count, so no index overflows however close the end is to 2^31.
   for (std::int32_t done = 0, n = 0; done < count; done += n) {
     n = count - done > ChunkBars ? ChunkBars : count - done;
@@ -279,12 +283,14 @@ void BarLoop(Step& step, StepState<Step>& state, std::int32_t first, std::int32_
       }
     }
     const Chunk chunk{bar, n, rounded, uniform, computed == n};
-    const typename Step::Plan plan = step.template PlanChunk<V>(state.serial, chunk);
+    step.template PlanChunk<V>(state.serial, chunk, plan);
     const Sink at = sink.From(done);
     if (plan.pace == Pace::Uniform) {
-      MoveTogether<V, Pace::Uniform>(step, state, chunk, at);
+      MoveTogether<V, Pace::Uniform>(step, state, plan, chunk, at);
     } else if (plan.pace == Pace::Drifting) {
-      MoveTogether<V, Pace::Drifting>(step, state, chunk, at);
+      MoveTogether<V, Pace::Drifting>(step, state, plan, chunk, at);
+    } else if (plan.pace == Pace::Jumping) {
+      MoveTogether<V, Pace::Jumping>(step, state, plan, chunk, at);
     } else {
       RecordThenValue<V>(step, state, plan, chunk, at);
     }

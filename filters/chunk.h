@@ -9,9 +9,10 @@ namespace tessaryn {
 inline constexpr int ChunkBars = 256;
 
 // How a chunk's bars go through a step, as its plan says: bar by bar, or (every bar
-// computed) several at a time, each with the period of the bar before (uniform) or with one
-// that may be a bar longer or shorter (drifting).
-enum class Pace { BarByBar, Uniform, Drifting };
+// computed) several at a time, each with the period of the bar before (uniform), with one
+// that may be a bar longer or shorter (drifting), or with any (jumping). A step that has no
+// use for the difference takes drifting and jumping alike: each bar with its own period.
+enum class Pace { BarByBar, Uniform, Drifting, Jumping };
 
 struct Chunk {
   std::int32_t first;           // its first bar

@@ -56,11 +56,12 @@ struct CycleStep {
   // Bars go together where all are computed, never before bar 3 (whose value is chosen
   // differently); uniform when one period holds throughout, as it did on the bar before.
   template <class V>
-  Plan PlanChunk(const Serial& s, const Chunk& c) const noexcept {
+  void PlanChunk(const Serial& s, const Chunk& c, Plan& plan) const noexcept {
     if (!c.full || c.first < 3) {
-      return {Pace::BarByBar};
+      plan = {Pace::BarByBar};
+    } else {
+      plan = {c.uniform && c.periods[0] == s.coefficients.period ? Pace::Uniform : Pace::Drifting};
     }
-    return {c.uniform && c.periods[0] == s.coefficients.period ? Pace::Uniform : Pace::Drifting};
   }
 
   Plan PlanBar(const Serial&, std::int32_t, std::int32_t) const noexcept { return {}; }
@@ -77,7 +78,7 @@ struct CycleStep {
 
   // Uniform: the coefficients of the bar before hold; else each bar's are looked up.
   template <class V, Pace P>
-  Inputs<V> Slide(Serial& s, std::int32_t i, const std::int32_t* periods) noexcept {
+  Inputs<V> Slide(Serial& s, const Plan&, std::int32_t i, const std::int32_t* periods) noexcept {
     const V change = PriceChange<V>(i);
     if constexpr (P == Pace::Uniform) {
       const HighPassCoefficients& k = s.coefficients;

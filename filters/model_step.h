@@ -54,7 +54,7 @@ struct ModelStep {
   struct Plan {
     TrendStep::Plan trend;
     CycleStep::Plan cycle;
-    Pace pace;
+    Pace pace = Pace::BarByBar;
   };
 
   TrendStep trend;
@@ -70,19 +70,21 @@ struct ModelStep {
   // the cycle's coefficients throughout (the cycle's uniform), and any other chunk that both
   // take together goes as the cycle's drifting does, each bar's coefficients looked up.
   template <class V>
-  Plan PlanChunk(const Serial& s, const Chunk& c) noexcept {
+  void PlanChunk(const Serial& s, const Chunk& c, Plan& plan) noexcept {
     assert(s.trend.window.period == s.cycle.coefficients.period);
-    const CycleStep::Plan cyclePlan = cycle.PlanChunk<V>(s.cycle, c);
+    cycle.PlanChunk<V>(s.cycle, c, plan.cycle);
     Chunk forTrend = c;
-    forTrend.full = c.full && cyclePlan.pace != Pace::BarByBar;
-    Plan plan{trend.PlanChunk<V>(s.trend, forTrend), cyclePlan, Pace::BarByBar};  // in place
+    forTrend.full = c.full && plan.cycle.pace != Pace::BarByBar;
+    trend.PlanChunk<V>(s.trend, forTrend, plan.trend);
     plan.pace = plan.trend.pace;
     assert(plan.pace != Pace::Uniform || plan.cycle.pace == Pace::Uniform);
-    return plan;
   }
 
   Plan PlanBar(const Serial& s, std::int32_t i, std::int32_t period) noexcept {
-    return {trend.PlanBar(s.trend, i, period), cycle.PlanBar(s.cycle, i, period), Pace::BarByBar};
+    Plan plan;
+    plan.trend = trend.PlanBar(s.trend, i, period);
+    plan.cycle = cycle.PlanBar(s.cycle, i, period);
+    return plan;
   }
 
   Inputs<double> Record(Serial& s, const Plan& plan, std::int32_t i, std::int32_t period) noexcept {
@@ -91,8 +93,10 @@ struct ModelStep {
   }
 
   template <class V, Pace P>
-  Inputs<V> Slide(Serial& s, std::int32_t i, const std::int32_t* periods) noexcept {
-    return {trend.Slide<V, P>(s.trend, i, periods), cycle.Slide<V, P>(s.cycle, i, periods)};
+  Inputs<V> Slide(Serial& s, const Plan& plan, std::int32_t i,
+                  const std::int32_t* periods) noexcept {
+    return {trend.Slide<V, P>(s.trend, plan.trend, i, periods),
+            cycle.Slide<V, P>(s.cycle, plan.cycle, i, periods)};
   }
 
   template <class V>

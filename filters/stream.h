@@ -160,9 +160,11 @@ class StreamEngine {
   void SlideOn(std::int32_t place, std::int64_t bar, float* out) noexcept {
     kept_ = Step::Keep(state_.serial, state_.histories);
     newestComputed_ = true;
-    Store(Step::Value(state_.histories,
-                      step_.template Slide<double, Pace::Uniform>(state_.serial, place, nullptr),
-                      Index(bar)),
+    typename Step::Plan uniform;  // a uniform slide takes nothing of its plan
+    Store(Step::Value(
+              state_.histories,
+              step_.template Slide<double, Pace::Uniform>(state_.serial, uniform, place, nullptr),
+              Index(bar)),
           out);
   }
 

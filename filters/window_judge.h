@@ -45,6 +45,12 @@ class WindowJudge {
            RunSumsAreExact(prices, oldest, last, terms);
   }
 
+  // Whether the sum of every run of prices[lo .. hi] is exact (span_sums.h reads windows off
+  // their prefix sums): a run holds at most all of them.
+  bool RunsAreExact(PriceSeries prices, std::int32_t lo, std::int32_t hi) noexcept {
+    return SumsAreExact(prices, lo, hi, hi - lo);
+  }
+
   // The chunk's sums, from the window carried into it (w) on: all at once, else (when one
   // price defeats the test) 32 bars at a time, each group with the window carried into it, so
   // that only the groups holding that price go without.

@@ -45,11 +45,10 @@ struct AverageStep {
   explicit AverageStep(PriceSeries prices) noexcept : prices(prices) {}
 
   template <class V>
-  Plan PlanChunk(const Serial& s, const Chunk& c) const noexcept {
-    if (!c.full) {
-      return {};
-    }
-    return {c.uniform && c.periods[0] == s.period ? Pace::Uniform : Pace::Drifting};
+  void PlanChunk(const Serial& s, const Chunk& c, Plan& plan) const noexcept {
+    plan = {!c.full                                 ? Pace::BarByBar
+            : c.uniform && c.periods[0] == s.period ? Pace::Uniform
+                                                    : Pace::Drifting};
   }
   Plan PlanBar(const Serial&, std::int32_t, std::int32_t) const noexcept { return {}; }
 
@@ -59,7 +58,7 @@ struct AverageStep {
   }
 
   template <class V, Pace P>
-  Inputs<V> Slide(Serial& s, std::int32_t i, const std::int32_t* periods) noexcept {
+  Inputs<V> Slide(Serial& s, const Plan&, std::int32_t i, const std::int32_t* periods) noexcept {
     const std::int32_t last = s.period;
     const auto length = [=](int j) { return P == Pace::Uniform ? last : periods[j]; };
     if constexpr (P != Pace::Uniform) {

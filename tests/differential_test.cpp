@@ -62,13 +62,12 @@ struct WindowSumProbe {
   TrendStep trend;
   std::size_t checked = 0;
   std::string failure;
-  int paces[3] = {};  // chunks by Pace
+  int paces[4] = {};  // chunks by Pace
 
   template <class V>
-  Plan PlanChunk(const Serial& s, const Chunk& c) {
-    Plan plan = trend.PlanChunk<V>(s, c);
+  void PlanChunk(const Serial& s, const Chunk& c, Plan& plan) {
+    trend.PlanChunk<V>(s, c, plan);
     ++paces[static_cast<int>(plan.pace)];
-    return plan;
   }
   Inputs<double> Record(Serial& s, const Plan& plan, std::int32_t i, std::int32_t period) {
     const Inputs<double> inputs = trend.Record(s, plan, i, period);
@@ -76,8 +75,8 @@ struct WindowSumProbe {
     return inputs;
   }
   template <class V, Pace P>
-  Inputs<V> Slide(Serial& s, std::int32_t i, const std::int32_t* periods) {
-    const Inputs<V> inputs = trend.Slide<V, P>(s, i, periods);
+  Inputs<V> Slide(Serial& s, const Plan& plan, std::int32_t i, const std::int32_t* periods) {
+    const Inputs<V> inputs = trend.Slide<V, P>(s, plan, i, periods);
     Check(s.window, " (together)");
     return inputs;
   }

@@ -1,0 +1,66 @@
+// The routines at periods that move: an adaptive sine, jitter, random periods, a random walk,
+// alternation, steps, halvings with empty bars, and windows reaching back to the first bar,
+// each beside the same routine at a constant period, on 2 * 10^6 bars of a log-normal walk.
+//   tessaryn-bench --benchmark_filter=Moving
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "bench_series.h"
+#include "period_kinds.h"
+#include "ratio_reporter.h"
+#include "tessaryn.h"
+
+namespace tessaryn::bench {
+
+namespace {
+
+using Routine = void (*)(const float*, const float*, std::int32_t, float*);
+
+constexpr std::int32_t kBars = 2'000'000;
+
+const std::vector<float>& WalkPrices() {
+  static const std::vector<float> prices = Series(Kind::LogWalk, kBars);
+  return prices;
+}
+
+std::string Name(const char* routine, PeriodKind kind) {
+  return std::string("Moving/") + routine + "/" + PeriodKindName(kind);
+}
+
+void Register(const char* name, Routine routine, PeriodKind kind) {
+  // Windows from the first bar hold half the series on average: 10^6 bars, timed once, show
+  // whether such a run stays within seconds.
+  const bool reachesBack = kind == PeriodKind::BarIndex;
+  const std::int32_t count = reachesBack ? 1'000'000 : kBars;
+  auto* b = benchmark::RegisterBenchmark(Name(name, kind).c_str(), [=](benchmark::State& state) {
+    const std::vector<float> periods = PeriodSequence(kind, count);
+    std::vector<float> out(static_cast<std::size_t>(count));
+    TimeBars(state, count, out.data(),
+             [&] { routine(WalkPrices().data(), periods.data(), count, out.data()); });
+  });
+  b->Unit(benchmark::kMillisecond);
+  if (reachesBack) {
+    b->Iterations(1);
+  }
+}
+
+const bool kRegistered = [] {
+#define TESSARYN_INDICATOR(Routine, Ordinal, Step, output, function, Plain)        \
+  for (const PeriodKind kind : kPeriodKinds) {                                     \
+    Register(#Routine, &::Routine, kind);                                          \
+    if (kind != PeriodKind::Constant && kind != PeriodKind::BarIndex) {            \
+      AddRatio({std::string(#Routine " ") + PeriodKindName(kind) + " / constant",  \
+                Name(#Routine, kind), Name(#Routine, PeriodKind::Constant), 0.5}); \
+    }                                                                              \
+  }
+#include "filters/indicators.inc"
+#undef TESSARYN_INDICATOR
+  return true;
+}();
+
+}  // namespace
+
+}  // namespace tessaryn::bench
