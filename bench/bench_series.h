@@ -27,10 +27,11 @@ inline const std::vector<float>& Prices(std::int32_t count) {
 }
 
 // Series as users feed them, 10^6 bars and more, seeded: zero-crossing kinds beside prices.
-enum class Kind { LogWalk, NormalReturns, HeavyReturns, Oscillator, DetrendedWalk };
+enum class Kind { LogWalk, NormalReturns, HeavyReturns, Oscillator, DetrendedWalk, RangeWalk };
 
 inline const char* KindName(Kind kind) {
-  constexpr const char* names[] = {"prices", "returns", "heavy-returns", "oscillator", "detrended"};
+  constexpr const char* names[] = {"prices",     "returns",   "heavy-returns",
+                                   "oscillator", "detrended", "range"};
   return names[static_cast<int>(kind)];
 }
 
@@ -58,6 +59,10 @@ inline std::vector<float> Series(Kind kind, std::int32_t count) {
       case Kind::DetrendedWalk:
         level += normal(rng);
         x[i] = level;
+        break;
+      case Kind::RangeWalk:  // 1% steps pulled back toward 100: a price in a trading range
+        level = 0.999 * level + 0.01 * normal(rng);
+        x[i] = 100.0 * std::exp(level);
         break;
     }
   }
