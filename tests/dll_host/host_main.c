@@ -11,14 +11,13 @@
  * Usage: dll_host [--lanes N] <Tessaryn.dll> <case file>...
  * Exit status 0 when every check passed; "SKIPPED:" and 0 when the processor lacks the
  * lanes asked for. */
+#include <cpuid.h>
 #include <math.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <windows.h>
-
-#include <cpuid.h>
 
 #include "abi_call.h"
 #include "case_reader.h"
@@ -353,7 +352,8 @@ typedef int32_t(__stdcall* WidestLanes)(void);
 /* Sets the lanes asked for (0: the DLL's own choice). Returns 0, or 1 after a failure, or -1
  * when this processor cannot run them. */
 static int ChooseLanes(HMODULE library, int lanes) {
-  const LimitLanes limit = (LimitLanes)(void (*)(void))GetProcAddress(library, "TessarynLimitLanes");
+  const LimitLanes limit =
+      (LimitLanes)(void (*)(void))GetProcAddress(library, "TessarynLimitLanes");
   const WidestLanes widest =
       (WidestLanes)(void (*)(void))GetProcAddress(library, "TessarynWidestLanes");
   if (widest != NULL) {
