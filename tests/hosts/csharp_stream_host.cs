@@ -1,10 +1,9 @@
 // A live chart's loop through the README's C# declarations of the stream (class
-// TessarynStream, compiled beside this file): the history in one PushMany, then every later
+// TessarynStream, compiled beside this file and host_series.cs): the history in one PushMany, then every later
 // bar opened with a guessed price, revised as it forms and revised to its close. Writes the
 // values each bar ends with, which must be the routines' bits.
 // Usage: mono csharp_stream_host.exe <input.f32> <output.f32>   (series_files.h has the format)
 using System;
-using System.IO;
 
 static class CSharpStreamHost
 {
@@ -21,18 +20,14 @@ static class CSharpStreamHost
             Console.Error.WriteLine("usage: csharp_stream_host.exe <input.f32> <output.f32>");
             return 2;
         }
-        byte[] input = File.ReadAllBytes(args[0]);
-        int count = input.Length / 8;
-        float[] prices = new float[count];
-        float[] periods = new float[count];
-        Buffer.BlockCopy(input, 0, prices, 0, count * 4);
-        Buffer.BlockCopy(input, count * 4, periods, 0, count * 4);
-
+        float[] prices, periods;
+        HostSeries.Read(args[0], out prices, out periods);
+        int count = prices.Length;
         float[][] outputs = { new float[count], new float[count], new float[count] };
         IntPtr stream = TessarynStream.Create(0);
         if (stream == IntPtr.Zero)
             throw new Exception("TessarynStream.Create failed");
-        int history = count / 4;
+        int history = count - count / 10; // more than a 16-bit count holds
         float[][] head = { new float[history], new float[history], new float[history] };
         Check(TessarynStream.PushMany(stream, prices, periods, history, head[0], head[1], head[2]),
               "PushMany", 0);
@@ -53,15 +48,7 @@ static class CSharpStreamHost
             throw new Exception("Size: " + TessarynStream.Size(stream) + ", expected " + count);
         TessarynStream.Destroy(stream);
 
-        using (FileStream output = File.Create(args[1]))
-        {
-            foreach (float[] column in outputs)
-            {
-                byte[] bytes = new byte[count * 4];
-                Buffer.BlockCopy(column, 0, bytes, 0, bytes.Length);
-                output.Write(bytes, 0, bytes.Length);
-            }
-        }
+        HostSeries.Write(args[1], outputs);
         return 0;
     }
 }

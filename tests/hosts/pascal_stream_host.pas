@@ -9,12 +9,10 @@ program PascalStreamHost;
 
 {$I tessaryn_stream_declarations.inc}
 
-type
-  TSingles = array of Single;
+{$I host_series.inc}
 
 var
-  Series, Target: file;
-  Bytes, Count, History, Bar, R: LongInt;
+  Count, History, Bar, R: LongInt;
   Prices, Periods: TSingles;
   Outputs: array[0..2] of TSingles;
   Values: array[0..2] of Single;
@@ -36,17 +34,10 @@ begin
     WriteLn(StdErr, 'usage: pascal_stream_host <input.f32> <output.f32>');
     Halt(2);
   end;
-  Assign(Series, ParamStr(1));
-  Reset(Series, 1);
-  Bytes := FileSize(Series);
-  Count := Bytes div (2 * SizeOf(Single));
-  SetLength(Prices, Count);
-  SetLength(Periods, Count);
+  ReadHostSeries(ParamStr(1), Prices, Periods);
+  Count := Length(Prices);
   for R := 0 to 2 do
     SetLength(Outputs[R], Count);
-  BlockRead(Series, Prices[0], Count * SizeOf(Single));
-  BlockRead(Series, Periods[0], Count * SizeOf(Single));
-  Close(Series);
 
   Stream := TessarynStreamCreate(0);
   if Stream = nil then
@@ -54,7 +45,7 @@ begin
     WriteLn(StdErr, 'TessarynStreamCreate failed');
     Halt(1);
   end;
-  History := Count div 4;
+  History := Count - Count div 10; { more than a 16-bit count holds }
   Check(TessarynStreamPushMany(Stream, @Prices[0], @Periods[0], History, @Outputs[0][0],
     @Outputs[1][0], @Outputs[2][0]), 'PushMany', 0);
   for Bar := History to Count - 1 do
@@ -74,9 +65,5 @@ begin
   end;
   TessarynStreamDestroy(Stream);
 
-  Assign(Target, ParamStr(2));
-  Rewrite(Target, 1);
-  for R := 0 to 2 do
-    BlockWrite(Target, Outputs[R][0], Count * SizeOf(Single));
-  Close(Target);
+  WriteHostOutputs(ParamStr(2), Outputs);
 end.

@@ -17,6 +17,7 @@ file(WRITE ${WORK_DIR}/readme_declarations.cs "${declarations}")
 set(program ${WORK_DIR}/${HOST}.exe)
 execute_process(
   COMMAND ${tool_mcs} -warnaserror+ -out:${program} ${CMAKE_CURRENT_LIST_DIR}/${HOST}.cs
+          ${CMAKE_CURRENT_LIST_DIR}/host_series.cs
           ${WORK_DIR}/readme_declarations.cs
   RESULT_VARIABLE failed OUTPUT_VARIABLE log ERROR_VARIABLE log)
 if(NOT failed EQUAL 0)

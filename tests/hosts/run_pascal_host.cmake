@@ -23,7 +23,7 @@ endif()
 file(WRITE ${WORK_DIR}/${INCLUDE} "${linux_declarations}")
 set(program ${WORK_DIR}/${HOST})
 execute_process(
-  COMMAND ${tool_fpc} -M${MODE} -Fi${WORK_DIR} -Fl${LIBRARY_DIR} -FU${WORK_DIR} -o${program}
+  COMMAND ${tool_fpc} -M${MODE} -Fi${WORK_DIR} -Fi${CMAKE_CURRENT_LIST_DIR} -Fl${LIBRARY_DIR} -FU${WORK_DIR} -o${program}
           ${CMAKE_CURRENT_LIST_DIR}/${HOST}.pas
   RESULT_VARIABLE failed OUTPUT_VARIABLE log ERROR_VARIABLE log)
 if(NOT failed EQUAL 0)

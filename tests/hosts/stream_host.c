@@ -4,7 +4,6 @@
  * changing with it. The values each bar ends with must be the routines' bits over the whole
  * series. Usage: stream_host <input.f32> <output.f32>   (series_files.h has the format) */
 #include <stdio.h>
-#include <stdlib.h>
 #include <tessaryn_stream.h>
 
 #include "series_files.h"
@@ -16,22 +15,18 @@ static int Check(int32_t code, const char* what, int32_t bar) {
 }
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    fprintf(stderr, "usage: %s <input.f32> <output.f32>\n", argv[0]);
-    return 2;
-  }
   HostSeries series;
-  if (ReadHostSeries(argv[1], &series) != 0)
-    return 1;
   float* outputs[kHostRoutineCount];
-  for (int r = 0; r < kHostRoutineCount; ++r)
-    outputs[r] = malloc(sizeof(float) * (size_t)series.count);
+  const int status = StartHostRun(argc, argv, &series, outputs);
+  if (status != 0)
+    return status;
   TessarynStream* stream = TessarynStreamCreate(0);
   if (stream == NULL) {
     fprintf(stderr, "TessarynStreamCreate failed\n");
     return 1;
   }
-  const int32_t history = series.count / 4;
+  /* More bars than a 16-bit count holds, as the routines' hosts take. */
+  const int32_t history = series.count - series.count / 10;
   int ok = Check(TessarynStreamPushMany(stream, series.prices, series.periods, history, outputs[0],
                                         outputs[1], outputs[2]),
                  "PushMany", 0);
