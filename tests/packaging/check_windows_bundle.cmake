@@ -107,22 +107,30 @@ foreach(arch IN ITEMS x86 x64)
                       ${dir}/host.exe)
   endif()
 
-  # Microsoft's target: Tessaryn.lib from the zip, linked by lld-link as link.exe would.
-  set(dir ${WORK_DIR}/${arch}-msvc)
-  file(COPY ${unpacked}/${arch}/Tessaryn.dll ${SERIES}/input.f32 DESTINATION ${dir})
-  file(WRITE ${dir}/kernel32.def "${kernel32_${arch}}")
-  run("kernel32.lib (${arch})" ${dir}
-    ${tool_llvm_dlltool} -m ${llvm_machine} -d ${dir}/kernel32.def -l ${dir}/kernel32.lib -k)
-  run("MSVC-target host (${arch})" ${dir}
-    ${tool_clang} --target=${msvc_target} -O2 -ffreestanding -fno-builtin -Wall -Wextra -Werror
-    -I${unpacked}/include -c ${hosts_dir}/msvc_host.c -o ${dir}/host.obj)
-  run("lld-link (${arch})" ${dir}
-    ${tool_lld_link} /nologo /entry:mainCRTStartup /subsystem:console /nodefaultlib
-    /out:${dir}/host.exe ${dir}/host.obj ${unpacked}/${arch}/Tessaryn.lib ${dir}/kernel32.lib)
-  # It reads input.f32 and writes output.f32 in its directory, whatever the arguments say.
-  if(wine)
-    tessaryn_run_host(msvc_host_${arch} ${SERIES} ${dir} ${dir}/output.f32 ${wine} ${dir}/host.exe)
-  endif()
+  # Microsoft's target: Tessaryn.lib (and TessarynStream.lib, for the stream's live loop)
+  # from the zip, linked by lld-link as link.exe would.
+  foreach(dll IN ITEMS Tessaryn TessarynStream)
+    set(dir ${WORK_DIR}/${arch}-msvc-${dll})
+    file(COPY ${unpacked}/${arch}/${dll}.dll ${SERIES}/input.f32 DESTINATION ${dir})
+    file(WRITE ${dir}/kernel32.def "${kernel32_${arch}}")
+    set(defines "")
+    if(dll STREQUAL "TessarynStream")
+      set(defines -DSTREAM_HOST)
+    endif()
+    run("kernel32.lib (${arch})" ${dir}
+      ${tool_llvm_dlltool} -m ${llvm_machine} -d ${dir}/kernel32.def -l ${dir}/kernel32.lib -k)
+    run("MSVC-target host of ${dll}.dll (${arch})" ${dir}
+      ${tool_clang} --target=${msvc_target} -O2 -ffreestanding -fno-builtin -Wall -Wextra -Werror
+      ${defines} -I${unpacked}/include -c ${hosts_dir}/msvc_host.c -o ${dir}/host.obj)
+    run("lld-link (${arch}, ${dll}.lib)" ${dir}
+      ${tool_lld_link} /nologo /entry:mainCRTStartup /subsystem:console /nodefaultlib
+      /out:${dir}/host.exe ${dir}/host.obj ${unpacked}/${arch}/${dll}.lib ${dir}/kernel32.lib)
+    # It reads input.f32 and writes output.f32 in its directory, whatever the arguments say.
+    if(wine)
+      tessaryn_run_host(msvc_host_${dll}_${arch} ${SERIES} ${dir} ${dir}/output.f32 ${wine}
+                        ${dir}/host.exe)
+    endif()
+  endforeach()
 endforeach()
 if(not_run)
   list(JOIN not_run "; " not_run)
