@@ -1,38 +1,43 @@
-# Import libraries of Tessaryn.dll, for hosts that link it instead of loading it at run time:
-# libTessaryn.dll.a for MinGW and, where llvm-dlltool is installed, Tessaryn.lib for
-# Microsoft's linker, both beside the DLL.
+# Import libraries of the DLLs, for hosts that link them instead of loading them at run time:
+# lib<name>.dll.a for MinGW and, where llvm-dlltool is installed, <name>.lib for Microsoft's
+# linker, both beside the DLL.
 #
-# On 32-bit x86 the header declares the entry points stdcall, so compilers refer to them by
+#   tessaryn_import_libraries(<target> <name> <module definition> <32-bit import names>)
+#
+# On 32-bit x86 the headers declare the functions stdcall, so compilers refer to them by
 # decorated names (_ITrend@16). The linker's own import library would hold only the plain
 # names the DLL exports, so it is replaced by one made from the decorated list; -k makes
 # every import ask the DLL for the plain name. On x64 the names are plain everywhere.
-if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-  set(tessaryn_import_names ${TESSARYN_DEF_X86})
-  set(tessaryn_llvm_machine i386)
-  set(tessaryn_kill_at -k)
-  add_custom_command(TARGET tessaryn POST_BUILD
-    COMMAND ${CMAKE_DLLTOOL} -d ${tessaryn_import_names} -l $<TARGET_LINKER_FILE:tessaryn>
-            -D Tessaryn.dll -k
-    COMMENT "Import library with the decorated stdcall names"
-    VERBATIM)
-  set_property(TARGET tessaryn APPEND PROPERTY LINK_DEPENDS ${tessaryn_import_names})
-else()
-  set(tessaryn_import_names ${TESSARYN_DEF})
-  set(tessaryn_llvm_machine i386:x86-64)
-  set(tessaryn_kill_at "")
+find_program(TESSARYN_LLVM_DLLTOOL NAMES llvm-dlltool llvm-dlltool-16 llvm-dlltool-15
+  llvm-dlltool-14 DOC "llvm-dlltool, to make the import libraries for Microsoft's linker")
+if(NOT TESSARYN_LLVM_DLLTOOL)
+  message(STATUS "llvm-dlltool not found: no import libraries for Microsoft's linker")
 endif()
 
-find_program(TESSARYN_LLVM_DLLTOOL NAMES llvm-dlltool llvm-dlltool-16 llvm-dlltool-15
-  llvm-dlltool-14 DOC "llvm-dlltool, to make Tessaryn.lib for Microsoft's linker")
-if(TESSARYN_LLVM_DLLTOOL)
-  set(tessaryn_msvc_import_library ${PROJECT_BINARY_DIR}/Tessaryn.lib)
-  add_custom_command(OUTPUT ${tessaryn_msvc_import_library}
-    COMMAND ${TESSARYN_LLVM_DLLTOOL} -m ${tessaryn_llvm_machine} -d ${tessaryn_import_names}
-            -l ${tessaryn_msvc_import_library} -D Tessaryn.dll ${tessaryn_kill_at}
-    DEPENDS ${tessaryn_import_names}
-    COMMENT "Import library for Microsoft's linker"
-    VERBATIM)
-  add_custom_target(tessaryn_msvc_import_library ALL DEPENDS ${tessaryn_msvc_import_library})
-else()
-  message(STATUS "llvm-dlltool not found: no Tessaryn.lib for Microsoft's linker")
-endif()
+function(tessaryn_import_libraries target name def def_x86)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(import_names ${def_x86})
+    set(llvm_machine i386)
+    set(kill_at -k)
+    add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND ${CMAKE_DLLTOOL} -d ${import_names} -l $<TARGET_LINKER_FILE:${target}>
+              -D ${name}.dll -k
+      COMMENT "Import library of ${name}.dll with the decorated stdcall names"
+      VERBATIM)
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${import_names})
+  else()
+    set(import_names ${def})
+    set(llvm_machine i386:x86-64)
+    set(kill_at "")
+  endif()
+  if(TESSARYN_LLVM_DLLTOOL)
+    set(msvc_import_library ${PROJECT_BINARY_DIR}/${name}.lib)
+    add_custom_command(OUTPUT ${msvc_import_library}
+      COMMAND ${TESSARYN_LLVM_DLLTOOL} -m ${llvm_machine} -d ${import_names}
+              -l ${msvc_import_library} -D ${name}.dll ${kill_at}
+      DEPENDS ${import_names}
+      COMMENT "Import library of ${name}.dll for Microsoft's linker"
+      VERBATIM)
+    add_custom_target(${target}_msvc_import_library ALL DEPENDS ${msvc_import_library})
+  endif()
+endfunction()

@@ -1,5 +1,6 @@
 // The stream's C API (tessaryn_stream.h) over the stream engine. Nothing here throws; a
-// stream lives in memory from malloc, so the library needs no C++ runtime.
+// stream lives in memory from malloc, so the library needs no C++ runtime (and
+// TessarynStream.dll no C runtime either: windows_memory.cpp).
 #include <cstdlib>
 #include <new>
 
@@ -14,6 +15,8 @@ struct TessarynStream {
 };
 
 static_assert(Engine::outputs == 3, "a stream's bar has a trend, a cycle and a model");
+// The least any allocator here aligns to: Windows' process heap gives 8 bytes on 32-bit.
+static_assert(alignof(TessarynStream) <= 2 * sizeof(void*), "malloc's memory holds a stream");
 
 namespace {
 
@@ -34,7 +37,7 @@ std::int32_t OneBar(TessarynStream* stream, float price, float period, float out
 
 extern "C" {
 
-TESSARYN_API TessarynStream* TessarynStreamCreate(int32_t longest_period) {
+TESSARYN_API TessarynStream* TESSARYN_CALL TessarynStreamCreate(int32_t longest_period) {
   if (longest_period < 0) {
     return nullptr;
   }
@@ -42,43 +45,44 @@ TESSARYN_API TessarynStream* TessarynStreamCreate(int32_t longest_period) {
   return memory == nullptr ? nullptr : new (memory) TessarynStream{Engine(longest_period)};
 }
 
-TESSARYN_API void TessarynStreamDestroy(TessarynStream* stream) {
+TESSARYN_API void TESSARYN_CALL TessarynStreamDestroy(TessarynStream* stream) {
   if (stream != nullptr) {
     stream->~TessarynStream();
     std::free(stream);
   }
 }
 
-TESSARYN_API int32_t TessarynStreamPush(TessarynStream* stream, float price, float period,
-                                        float out[3]) {
+TESSARYN_API int32_t TESSARYN_CALL TessarynStreamPush(TessarynStream* stream, float price,
+                                                      float period, float out[3]) {
   return OneBar<&Engine::Push>(stream, price, period, out);
 }
 
-TESSARYN_API int32_t TessarynStreamRevise(TessarynStream* stream, float price, float period,
-                                          float out[3]) {
+TESSARYN_API int32_t TESSARYN_CALL TessarynStreamRevise(TessarynStream* stream, float price,
+                                                        float period, float out[3]) {
   return OneBar<&Engine::Revise>(stream, price, period, out);
 }
 
-TESSARYN_API int32_t TessarynStreamPushMany(TessarynStream* stream, const float* prices,
-                                            const float* periods, int32_t count, float* trend,
-                                            float* cycle, float* model) {
+TESSARYN_API int32_t TESSARYN_CALL TessarynStreamPushMany(TessarynStream* stream,
+                                                          const float* prices, const float* periods,
+                                                          int32_t count, float* trend, float* cycle,
+                                                          float* model) {
   if (stream == nullptr) {
     return Code(tessaryn::StreamStatus::NullArgument);
   }
   return Code(stream->engine.PushMany(prices, periods, count, {trend, cycle, model}));
 }
 
-TESSARYN_API int64_t TessarynStreamSize(const TessarynStream* stream) {
+TESSARYN_API int64_t TESSARYN_CALL TessarynStreamSize(const TessarynStream* stream) {
   return stream == nullptr ? 0 : stream->engine.Size();
 }
 
-TESSARYN_API void TessarynStreamReset(TessarynStream* stream) {
+TESSARYN_API void TESSARYN_CALL TessarynStreamReset(TessarynStream* stream) {
   if (stream != nullptr) {
     stream->engine.Reset();
   }
 }
 
-TESSARYN_API const char* TessarynStreamMessage(int32_t code) {
+TESSARYN_API const char* TESSARYN_CALL TessarynStreamMessage(int32_t code) {
   switch (code) {
     case TESSARYN_STREAM_OK:
       return "no error";

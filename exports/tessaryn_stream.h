@@ -14,6 +14,9 @@
  * TESSARYN_STREAM_PERIOD_ABOVE_BOUND and the stream is left as it was. With B = 0 every price
  * is kept (up to 2^31 - 1 bars).
  *
+ * On Windows these functions are TessarynStream.dll's (the routines stay in Tessaryn.dll), with
+ * the routines' calling convention: stdcall on 32-bit x86.
+ *
  * Every function that can fail returns 0 on success or one of the codes below, and on
  * failure changes nothing. Threads: distinct streams may be used from distinct threads at
  * once; one stream must not be used by two threads at the same time.
@@ -45,27 +48,28 @@ enum {
 };
 
 /* A new, empty stream; NULL when out of memory or longest_period < 0. */
-TESSARYN_API TessarynStream* TessarynStreamCreate(int32_t longest_period);
+TESSARYN_API TessarynStream* TESSARYN_CALL TessarynStreamCreate(int32_t longest_period);
 /* Frees the stream; NULL is fine. */
-TESSARYN_API void TessarynStreamDestroy(TessarynStream* stream);
+TESSARYN_API void TESSARYN_CALL TessarynStreamDestroy(TessarynStream* stream);
 /* Appends a bar; out receives its trend, cycle and model (trend plus cycle), in that order. */
-TESSARYN_API int32_t TessarynStreamPush(TessarynStream* stream, float price, float period,
-                                        float out[3]);
+TESSARYN_API int32_t TESSARYN_CALL TessarynStreamPush(TessarynStream* stream, float price,
+                                                      float period, float out[3]);
 /* Replaces the newest bar and gives its new values, as Push would have. */
-TESSARYN_API int32_t TessarynStreamRevise(TessarynStream* stream, float price, float period,
-                                          float out[3]);
+TESSARYN_API int32_t TESSARYN_CALL TessarynStreamRevise(TessarynStream* stream, float price,
+                                                        float period, float out[3]);
 /* Appends count bars (prices[0] the oldest); trend, cycle and model, each NULL or count
  * floats, receive their values. Afterwards the stream is as if the bars were pushed one by
  * one, and Revise replaces the last of them. */
-TESSARYN_API int32_t TessarynStreamPushMany(TessarynStream* stream, const float* prices,
-                                            const float* periods, int32_t count, float* trend,
-                                            float* cycle, float* model);
+TESSARYN_API int32_t TESSARYN_CALL TessarynStreamPushMany(TessarynStream* stream,
+                                                          const float* prices, const float* periods,
+                                                          int32_t count, float* trend, float* cycle,
+                                                          float* model);
 /* Bars seen since the stream was created or reset; 0 for NULL. */
-TESSARYN_API int64_t TessarynStreamSize(const TessarynStream* stream);
+TESSARYN_API int64_t TESSARYN_CALL TessarynStreamSize(const TessarynStream* stream);
 /* Forgets every bar; the bound stays. NULL is fine. */
-TESSARYN_API void TessarynStreamReset(TessarynStream* stream);
+TESSARYN_API void TESSARYN_CALL TessarynStreamReset(TessarynStream* stream);
 /* What a code means, in a sentence (never NULL). */
-TESSARYN_API const char* TessarynStreamMessage(int32_t code);
+TESSARYN_API const char* TESSARYN_CALL TessarynStreamMessage(int32_t code);
 
 #ifdef __cplusplus
 }

@@ -1,6 +1,7 @@
 // The one place a call picks how many bars go together: every step's bar loop is compiled
-// here for each width the build has (four bars with AVX2 where it targets 64-bit x86, two,
-// one), from the same source, and a call runs the widest that the processor runs.
+// here for each width the build has (four bars with AVX2 where it targets 64-bit x86 or
+// either Windows DLL, two, one), from the same source, and a call runs the widest that the
+// processor runs.
 //
 // Only the vector width differs: every operation rounds each lane as the scalar operation
 // would, so every width gives the same bits. Nothing runs at load time and nothing is
@@ -28,12 +29,14 @@ namespace tessaryn {
 enum class Lanes : std::int32_t { One = 1, Two = 2, Four = 4 };
 
 // The widest lanes this build has code for and the processor runs (checked once and kept: the
-// answer never changes while the process runs), and no wider than LimitLanes allows.
+// answer never changes while the process runs, and every width gives the same bits, so what
+// a call keeps here changes no result), and no wider than LimitLanes allows.
 Lanes ChosenLanes() noexcept;
 // The widest lanes the build and the processor allow, whatever LimitLanes says.
 Lanes WidestLanes() noexcept;
 // For the tests: every call from now on runs at most `most` lanes, so that one build on one
-// machine runs every width it has. Lanes::Four lifts the limit.
+// machine runs every width it has. Lanes::Four lifts the limit. No shipped DLL exports it
+// (the tests' TessarynLanes.dll does).
 void LimitLanes(Lanes most) noexcept;
 
 // The bar loop of dispatch.h's widths; flatten: the step's formulas are compiled into each.

@@ -16,12 +16,12 @@ def _x86_64():
 
 
 def library_sources(root=ROOT):
-    """The library's C++ sources: every .cpp of filters/ and exports/ but the Windows DLL's
-    entry."""
+    """The library's C++ sources: every .cpp of filters/ and exports/ but the Windows DLLs'
+    own (their load-time entry, the stream DLL's heap)."""
     sources = []
     for folder in ("filters", "exports"):
         for path in sorted(glob.glob(os.path.join(root, folder, "*.cpp"))):
-            if os.path.basename(path) != "dll_main.cpp":
+            if os.path.basename(path) not in ("dll_main.cpp", "windows_memory.cpp"):
                 sources.append(path)
     return sources
 

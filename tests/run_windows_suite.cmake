@@ -23,7 +23,16 @@ endforeach()
 # tests; a Wine that could be installed but is not fails there.
 string(REPLACE "windows-" "" arch ${PRESET})
 tessaryn_find_wine(${arch} wine_command)
-if(NOT wine_command)
+if(wine_command)
+  # Where this machine runs the DLL, the tree must have run it too: a tree that left its
+  # Wine tests out would pass with nothing run.
+  execute_process(COMMAND ${CMAKE_CTEST_COMMAND} --test-dir build/${PRESET} -N -R "^dll_host$"
+    WORKING_DIRECTORY ${SOURCE_DIR} OUTPUT_VARIABLE listed)
+  if(NOT listed MATCHES "Test +#[0-9]+: dll_host\n")
+    message(FATAL_ERROR "${PRESET}: Wine runs here (${wine_command}), but the tree's tests "
+                        "leave the DLL unrun")
+  endif()
+else()
   if(DEFINED ENV{TESSARYN_REQUIRE_WINDOWS_TESTS} AND NOT tessaryn_wine_unavailable)
     message(FATAL_ERROR "${PRESET}: ${tessaryn_wine_missing}; TESSARYN_REQUIRE_WINDOWS_TESTS is set")
   endif()

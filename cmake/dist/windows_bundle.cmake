@@ -1,6 +1,7 @@
-# The Windows zip: x86/ and x64/ each with Tessaryn.dll and its import libraries
-# (libTessaryn.dll.a for MinGW, Tessaryn.lib for Microsoft's linker), include/tessaryn.h,
-# and README.txt, the README's section for host developers.
+# The Windows zip: x86/ and x64/ each with Tessaryn.dll and TessarynStream.dll and their
+# import libraries (lib<name>.dll.a for MinGW, <name>.lib for Microsoft's linker),
+# include/tessaryn.h and include/tessaryn_stream.h, and README.txt, the README's section for
+# host developers.
 include_guard()
 include(${CMAKE_CURRENT_LIST_DIR}/run_step.cmake)
 
@@ -19,11 +20,15 @@ function(tessaryn_windows_bundle out_var source_dir stage version)
     endif()
     tessaryn_run_step("building the windows-${arch} DLL"
       COMMAND ${CMAKE_COMMAND} --build ${tree} --parallel 2
-              --target tessaryn tessaryn_msvc_import_library)
-    file(COPY ${tree}/Tessaryn.dll ${tree}/libTessaryn.dll.a ${tree}/Tessaryn.lib
-      DESTINATION ${bundle}/${arch})
+              --target tessaryn tessaryn_msvc_import_library tessaryn_stream_dll
+                       tessaryn_stream_dll_msvc_import_library)
+    foreach(dll IN ITEMS Tessaryn TessarynStream)
+      file(COPY ${tree}/${dll}.dll ${tree}/lib${dll}.dll.a ${tree}/${dll}.lib
+        DESTINATION ${bundle}/${arch})
+    endforeach()
   endforeach()
-  file(COPY ${source_dir}/exports/tessaryn.h DESTINATION ${bundle}/include)
+  file(COPY ${source_dir}/exports/tessaryn.h ${source_dir}/exports/tessaryn_stream.h
+    DESTINATION ${bundle}/include)
 
   # The guide: from the README's "## Windows: " heading to the next section, with Windows
   # line ends for the plainest editors.

@@ -13,9 +13,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Test programs built here run under Wine, where this machine can run them.
 include(${CMAKE_CURRENT_LIST_DIR}/../wine.cmake)
-if(NOT DEFINED TESSARYN_WINE)
+# Asked again on every configure while none is found: a tree configured before 32-bit Wine
+# could be installed runs its tests once it is (a command given by hand is kept).
+if(NOT TESSARYN_WINE)
   tessaryn_find_wine(${TESSARYN_WINDOWS_ARCH} wine_command)
-  set(TESSARYN_WINE "${wine_command}" CACHE STRING "Wine command for the test programs")
+  set(TESSARYN_WINE "${wine_command}" CACHE STRING "Wine command for the test programs" FORCE)
   set(TESSARYN_WINE_MISSING "${tessaryn_wine_missing}" CACHE INTERNAL "")
 endif()
 if(TESSARYN_WINE)

@@ -1,7 +1,19 @@
 # Checks the export and import tables of DLL, read with OBJDUMP -p: the library names
 # itself Tessaryn.dll and exports exactly the routines of the table ROUTINES, undecorated, at
 # their ordinals, all of them code; it imports from no DLL but KERNEL32 and msvcrt.
+# TessarynStream.dll: -DLIBRARY=TessarynStream.dll -DFUNCTIONS=<names> -DORDINALS=<theirs>
+# -DIMPORTS=kernel32 (a regular expression of the DLLs it may import from) instead of ROUTINES.
 include(${CMAKE_CURRENT_LIST_DIR}/../read_routines.cmake)
+if(NOT DEFINED ROUTINES)
+  set(ROUTINE_NAMES ${FUNCTIONS})
+  set(ROUTINE_ORDINALS ${ORDINALS})
+endif()
+if(NOT DEFINED LIBRARY)
+  set(LIBRARY Tessaryn.dll)
+endif()
+if(NOT DEFINED IMPORTS)
+  set(IMPORTS "kernel32|msvcrt")
+endif()
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE headers RESULT_VARIABLE failed)
 execute_process(COMMAND ${OBJDUMP} -h ${DLL} OUTPUT_VARIABLE sections)
 if(failed)
@@ -15,7 +27,7 @@ function(expect what actual wanted)
 endfunction()
 
 string(REGEX MATCH "\nName[ \t]+[0-9a-fA-F]+ ([^\n]*)" _ "${headers}")
-expect("library name in the export directory" "${CMAKE_MATCH_1}" "Tessaryn.dll")
+expect("library name in the export directory" "${CMAKE_MATCH_1}" "${LIBRARY}")
 string(REGEX MATCH "Ordinal Base[ \t]+([0-9]+)" _ "${headers}")
 expect("ordinal base" "${CMAKE_MATCH_1}" "1")
 string(REGEX MATCH "\tExport Address Table[ \t]+([0-9a-fA-F]+)" _ "${headers}")
@@ -58,13 +70,14 @@ foreach(address IN LISTS addresses)
   endif()
 endforeach()
 list(LENGTH addresses count)
-expect("export addresses" "${count}" "3")
+expect("export addresses" "${count}" "${routine_count}")
 
 string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${headers}")
 foreach(import IN LISTS imports)
   string(TOLOWER "${import}" import)
-  if(NOT import MATCHES "^dll name: (kernel32|msvcrt)\\.dll$")
+  if(NOT import MATCHES "^dll name: (${IMPORTS})\\.dll$")
     message(FATAL_ERROR "imports from a DLL a host may not have: ${import}")
   endif()
 endforeach()
-message(STATUS "${DLL}: Tessaryn.dll, 3 exports by name at ordinals 1-3, imports: ${imports}")
+message(STATUS "${DLL}: ${LIBRARY}, ${routine_count} exports by name at their ordinals, "
+               "imports: ${imports}")

@@ -1,36 +1,62 @@
 # Checks the README's VBA declarations against the C header, since no VBA can run here: one
-# Sub per exported function (by its name or an Alias of it) from "Tessaryn.dll", with the C
-# parameters in order, each passed as VBA must pass that C type.
-# -DREADME=<README.md> -DHEADER=<tessaryn.h>
+# Sub per exported function (by its name or an Alias of it) from LIBRARY, with the C
+# parameters in order, each passed as VBA must pass that C type (32-bit Office), and a
+# Function of the matching type where the C function returns a value.
+# -DREADME=<README.md> -DHEADER=<tessaryn.h|tessaryn_stream.h>
+# -DLIBRARY=<Tessaryn.dll|TessarynStream.dll> -DCONTAINING=<what tells the README's block>
 cmake_minimum_required(VERSION 3.25)
 include(${CMAKE_CURRENT_LIST_DIR}/readme_blocks.cmake)
 
-# How VBA passes each C parameter type: arrays by their first element, numbers by value.
-set(vba_passing "const float*=ByRef Single" "float*=ByRef Single" "int32_t=ByVal Long")
+# How VBA passes each C parameter type: arrays by their first element, numbers by value, a
+# stream's handle as the 32-bit number it is in 32-bit Office.
+set(vba_passing "const float*=ByRef Single" "float*=ByRef Single" "int32_t=ByVal Long"
+    "float=ByVal Single" "TessarynStream*=ByVal Long" "const TessarynStream*=ByVal Long")
+# What each C result is in VBA: a Sub, or a Function of that type. A 64-bit integer comes
+# back in EDX:EAX as a Currency does (its value scaled by 10,000); a pointer as a Long.
+set(vba_results "void=Sub" "int32_t=Long" "int64_t=Currency" "TessarynStream*=Long"
+    "const char*=Long")
+
+function(vba_of pairs c_type out_var)
+  set(found "")
+  foreach(pair IN LISTS ${pairs})
+    string(FIND "${pair}" "=" equals)
+    string(SUBSTRING "${pair}" 0 ${equals} c)
+    if(c STREQUAL c_type)
+      math(EXPR equals "${equals} + 1")
+      string(SUBSTRING "${pair}" ${equals} -1 found)
+    endif()
+  endforeach()
+  set(${out_var} "${found}" PARENT_SCOPE)
+endfunction()
 
 # The header's functions: name -> VBA parameter passing, in order.
 file(READ ${HEADER} header)
-string(REGEX MATCHALL "TESSARYN_CALL [A-Za-z0-9_]+\\([^)]*\\)" functions "${header}")
+string(REGEX MATCHALL "TESSARYN_API [^(;]* TESSARYN_CALL [A-Za-z0-9_]+\\([^)]*\\)" functions
+       "${header}")
 set(c_names "")
 foreach(function IN LISTS functions)
-  string(REGEX MATCH "TESSARYN_CALL ([A-Za-z0-9_]+)\\(([^)]*)\\)" _ "${function}")
-  set(name ${CMAKE_MATCH_1})
-  string(REGEX REPLACE "[ \n]+" " " parameters "${CMAKE_MATCH_2}")
+  string(REGEX MATCH "TESSARYN_API ([^(;]*) TESSARYN_CALL ([A-Za-z0-9_]+)\\(([^)]*)\\)" _
+         "${function}")
+  set(result "${CMAKE_MATCH_1}")
+  set(name ${CMAKE_MATCH_2})
+  string(REGEX REPLACE "[ \n]+" " " parameters "${CMAKE_MATCH_3}")
+  string(REGEX REPLACE " *\\* *" "*" result "${result}")
+  vba_of(vba_results "${result}" vba_result)
+  if(NOT vba_result)
+    message(FATAL_ERROR "${HEADER}: ${name} returns a '${result}', which this check cannot map")
+  endif()
+  set(c_result_${name} "${vba_result}")
   string(REPLACE "," ";" parameters "${parameters}")
   set(passing "")
   foreach(parameter IN LISTS parameters)
     string(STRIP "${parameter}" parameter)
-    string(REGEX REPLACE " *[A-Za-z0-9_]+$" "" type "${parameter}")
+    string(REGEX REPLACE "([A-Za-z0-9_]+)\\[[0-9]*\\]$" "*\\1" parameter "${parameter}")
+    string(REGEX REPLACE " *\\**[A-Za-z0-9_]+$" "" type "${parameter}")
+    if(parameter MATCHES "\\*[A-Za-z0-9_]+$")
+      string(APPEND type "*")
+    endif()
     string(REGEX REPLACE " *\\* *" "*" type "${type}")
-    set(vba "")
-    foreach(pair IN LISTS vba_passing)
-      string(FIND "${pair}" "=" equals)
-      string(SUBSTRING "${pair}" 0 ${equals} c_type)
-      if(c_type STREQUAL type)
-        math(EXPR equals "${equals} + 1")
-        string(SUBSTRING "${pair}" ${equals} -1 vba)
-      endif()
-    endforeach()
+    vba_of(vba_passing "${type}" vba)
     if(NOT vba)
       message(FATAL_ERROR "${HEADER}: ${name} takes a '${type}', which this check cannot map")
     endif()
@@ -44,26 +70,34 @@ if(NOT c_names)
 endif()
 
 # The README's declarations, continuation lines joined.
-tessaryn_readme_block(block ${README} vb "Declare")
+tessaryn_readme_block(block ${README} vb "${CONTAINING}")
 string(REGEX REPLACE " _\n *" " " block "${block}")
 string(REGEX MATCHALL "[^\n]*Declare[^\n]*" declarations "${block}")
 set(declared "")
-string(CONCAT declaration_pattern "^(Private |Public )?Declare (PtrSafe )?Sub ([A-Za-z0-9_]+)"
-  " Lib \"([^\"]+)\"( Alias \"([^\"]+)\")? *\\( *(.*)\\)$")
+# (CMake's expressions hold at most nine groups: the optional words in front go first.)
+string(CONCAT declaration_pattern "^Declare (Sub|Function) ([A-Za-z0-9_]+)"
+  " Lib \"([^\"]+)\"( Alias \"([^\"]+)\")? *\\( *(.*)\\)( As ([A-Za-z]+))?$")
 foreach(declaration IN LISTS declarations)
   string(STRIP "${declaration}" declaration)
+  string(REGEX REPLACE "^(Private |Public )?(Declare )(PtrSafe )?" "\\2" declaration
+         "${declaration}")
   if(NOT declaration MATCHES "${declaration_pattern}")
-    message(FATAL_ERROR "not a Declare Sub of a DLL procedure: ${declaration}")
+    message(FATAL_ERROR "not a Declare of a DLL procedure: ${declaration}")
   endif()
-  set(vba_name ${CMAKE_MATCH_3})
-  set(library ${CMAKE_MATCH_4})
-  set(entry ${CMAKE_MATCH_6})
-  string(REPLACE "," ";" parameters "${CMAKE_MATCH_7}")
+  set(kind ${CMAKE_MATCH_1})
+  set(vba_name ${CMAKE_MATCH_2})
+  set(library ${CMAKE_MATCH_3})
+  set(entry ${CMAKE_MATCH_5})
+  string(REPLACE "," ";" parameters "${CMAKE_MATCH_6}")
+  set(returns "${CMAKE_MATCH_8}")
+  if(kind STREQUAL "Sub")
+    set(returns Sub)
+  endif()
   if(NOT entry)
     set(entry ${vba_name})
   endif()
-  if(NOT library STREQUAL "Tessaryn.dll")
-    message(FATAL_ERROR "${vba_name}: Lib \"${library}\", expected \"Tessaryn.dll\"")
+  if(NOT library STREQUAL LIBRARY)
+    message(FATAL_ERROR "${vba_name}: Lib \"${library}\", expected \"${LIBRARY}\"")
   endif()
   if(NOT entry IN_LIST c_names)
     message(FATAL_ERROR "${vba_name}: calls '${entry}', which ${HEADER} does not declare")
@@ -72,6 +106,10 @@ foreach(declaration IN LISTS declarations)
     message(FATAL_ERROR "${entry} is declared twice")
   endif()
   list(APPEND declared ${entry})
+  if(NOT returns STREQUAL c_result_${entry})
+    message(FATAL_ERROR "${vba_name}: declared to return '${returns}', "
+                        "but ${entry} in C needs '${c_result_${entry}}'")
+  endif()
   set(passing "")
   foreach(parameter IN LISTS parameters)
     string(STRIP "${parameter}" parameter)

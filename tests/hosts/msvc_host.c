@@ -1,11 +1,15 @@
 /* A host built as Microsoft's toolchain builds one: compiled for the MSVC target and linked
- * by lld-link against Tessaryn.lib. No MSVC runtime is installed here, so it reaches the
- * system through the few kernel32 functions declared below (their import library is made
- * from kernel32.def).
+ * by lld-link against Tessaryn.lib (with -DSTREAM_HOST, TessarynStream.lib: the values come
+ * from a stream's live loop, as in stream_host.c). No MSVC runtime is installed here, so it
+ * reaches the system through the few kernel32 functions declared below (their import
+ * library is made from kernel32.def).
  * Reads input.f32 in its working directory and writes output.f32 (series_files.h has the
  * format); exit status 0 when it could. */
 #include <stdint.h>
 #include <tessaryn.h>
+#if defined(STREAM_HOST)
+#include <tessaryn_stream.h>
+#endif
 
 typedef void* Handle;
 #define KERNEL32 __declspec(dllimport)
@@ -49,9 +53,29 @@ static uint32_t Run(void) {
   float* outputs = Allocate(kRoutines * outputBytes);
   if (outputs == 0)
     return 3;
+#if defined(STREAM_HOST)
+  /* The history at once, then each bar opened, revised as it forms and revised to its close. */
+  TessarynStream* stream = TessarynStreamCreate(0);
+  const int32_t history = count - count / 10;
+  if (stream == 0 || TessarynStreamPushMany(stream, prices, periods, history, outputs,
+                                            outputs + count, outputs + 2 * count) != 0)
+    return 6;
+  for (int32_t bar = history; bar < count; ++bar) {
+    float values[3];
+    if (TessarynStreamPush(stream, prices[bar - 1], periods[bar], values) != 0 ||
+        TessarynStreamRevise(stream, prices[bar], periods[bar], values) != 0)
+      return 7;
+    for (int r = 0; r < kRoutines; ++r)
+      outputs[r * count + bar] = values[r];
+  }
+  if (TessarynStreamSize(stream) != count)
+    return 8;
+  TessarynStreamDestroy(stream);
+#else
   ITrend(prices, periods, count, outputs);
   CyclicalComponent(prices, periods, count, outputs + count);
   Tessaryn(prices, periods, count, outputs + 2 * count);
+#endif
 
   Handle output = CreateFileA("output.f32", 0x40000000u /* write */, 0, 0, 2 /* always */, 0x80, 0);
   if (output == (Handle)-1)

@@ -8,25 +8,10 @@ program PascalHost;
 
 {$I tessaryn_declarations.inc}
 
-type
-  TSingles = array of Single;
+{$I host_series.inc}
 
 var
-  Series: file;
-  Bytes, Count: LongInt;
   Prices, Periods, Trends, Cycles, Models: TSingles;
-
-procedure WriteOutputs(const Path: string; const Outputs: array of TSingles);
-var
-  Target: file;
-  R: LongInt;
-begin
-  Assign(Target, Path);
-  Rewrite(Target, 1);
-  for R := Low(Outputs) to High(Outputs) do
-    BlockWrite(Target, Outputs[R][0], Length(Outputs[R]) * SizeOf(Single));
-  Close(Target);
-end;
 
 begin
   if ParamCount <> 2 then
@@ -34,21 +19,12 @@ begin
     WriteLn(StdErr, 'usage: pascal_host <input.f32> <output.f32>');
     Halt(2);
   end;
-  Assign(Series, ParamStr(1));
-  Reset(Series, 1);
-  Bytes := FileSize(Series);
-  Count := Bytes div (2 * SizeOf(Single));
-  SetLength(Prices, Count);
-  SetLength(Periods, Count);
-  SetLength(Trends, Count);
-  SetLength(Cycles, Count);
-  SetLength(Models, Count);
-  BlockRead(Series, Prices[0], Count * SizeOf(Single));
-  BlockRead(Series, Periods[0], Count * SizeOf(Single));
-  Close(Series);
-
+  ReadHostSeries(ParamStr(1), Prices, Periods);
+  SetLength(Trends, Length(Prices));
+  SetLength(Cycles, Length(Prices));
+  SetLength(Models, Length(Prices));
   ITrend(@Prices[0], @Periods[0], Length(Prices), @Trends[0]);
   CyclicalComponent(@Prices[0], @Periods[0], Length(Prices), @Cycles[0]);
   Model(@Prices[0], @Periods[0], Length(Prices), @Models[0]);
-  WriteOutputs(ParamStr(2), [Trends, Cycles, Models]);
+  WriteHostOutputs(ParamStr(2), [Trends, Cycles, Models]);
 end.

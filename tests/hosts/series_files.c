@@ -48,3 +48,20 @@ int WriteHostOutputs(const char* path, float* const outputs[kHostRoutineCount], 
   }
   return 0;
 }
+
+int StartHostRun(int argc, char** argv, HostSeries* series, float* outputs[kHostRoutineCount]) {
+  if (argc != 3) {
+    fprintf(stderr, "usage: %s <input.f32> <output.f32>\n", argv[0]);
+    return 2;
+  }
+  if (ReadHostSeries(argv[1], series) != 0)
+    return 1;
+  for (int r = 0; r < kHostRoutineCount; ++r) {
+    outputs[r] = malloc(sizeof(float) * (size_t)series->count);
+    if (outputs[r] == NULL) {
+      fprintf(stderr, "out of memory\n");
+      return 1;
+    }
+  }
+  return 0;
+}

@@ -18,6 +18,11 @@ typedef struct {
 /* Returns 0 and fills `series`, or prints what is wrong and returns -1. */
 int ReadHostSeries(const char* path, HostSeries* series);
 
+/* The start of a host run as "<host> <input.f32> <output.f32>": reads the series and
+ * allocates the outputs, each of its count values. Returns 0, or the exit status to end with
+ * (2 for a wrong command line, 1 for a failure), having said why. */
+int StartHostRun(int argc, char** argv, HostSeries* series, float* outputs[kHostRoutineCount]);
+
 /* Writes the outputs, each of `count` values, in the files' order; returns 0, or prints what
  * is wrong, removes the partial file and returns -1. */
 int WriteHostOutputs(const char* path, float* const outputs[kHostRoutineCount], int32_t count);

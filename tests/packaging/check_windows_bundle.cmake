@@ -31,20 +31,26 @@ run("unzipping ${zip}" ${unpacked} ${CMAKE_COMMAND} -E tar xf ${zip})
 
 file(GLOB_RECURSE files LIST_DIRECTORIES false RELATIVE ${unpacked} ${unpacked}/*)
 list(SORT files)
-set(wanted README.txt include/tessaryn.h)
+set(wanted README.txt include/tessaryn.h include/tessaryn_stream.h)
 foreach(arch IN ITEMS x64 x86)
-  list(APPEND wanted ${arch}/Tessaryn.dll ${arch}/Tessaryn.lib ${arch}/libTessaryn.dll.a)
+  foreach(dll IN ITEMS Tessaryn TessarynStream)
+    list(APPEND wanted ${arch}/${dll}.dll ${arch}/${dll}.lib ${arch}/lib${dll}.dll.a)
+  endforeach()
 endforeach()
 list(SORT wanted)
 if(NOT files STREQUAL wanted)
   message(FATAL_ERROR "${zip} holds '${files}', expected '${wanted}'")
 endif()
-run("comparing the header" ${WORK_DIR}
-  ${CMAKE_COMMAND} -E compare_files ${unpacked}/include/tessaryn.h ${SOURCE_DIR}/exports/tessaryn.h)
+foreach(header IN ITEMS tessaryn.h tessaryn_stream.h)
+  run("comparing ${header}" ${WORK_DIR}
+    ${CMAKE_COMMAND} -E compare_files ${unpacked}/include/${header} ${SOURCE_DIR}/exports/${header})
+endforeach()
 # The guide: the README's host section under the version, with Windows line ends.
 file(READ ${unpacked}/README.txt guide)
 foreach(part IN ITEMS "Tessaryn ${VERSION}\n" "## Windows: Tessaryn.dll for host developers\n"
-                      "LoadTessarynRoutine" "EntryPoint" "external 'Tessaryn.dll'" "Declare")
+                      "LoadTessarynRoutine" "EntryPoint" "external 'Tessaryn.dll'" "Declare"
+                      "### Live bars on Windows: TessarynStream.dll\n"
+                      "external 'TessarynStream.dll'")
   string(FIND "${guide}" "${part}" at)
   if(at EQUAL -1)
     message(FATAL_ERROR "README.txt lacks '${part}'")
@@ -89,22 +95,42 @@ foreach(arch IN ITEMS x86 x64)
     tessaryn_run_host(mingw_host_${arch} ${SERIES} ${dir} ${dir}/output.f32 ${wine} ${dir}/host.exe)
   endif()
 
-  # Microsoft's target: Tessaryn.lib from the zip, linked by lld-link as link.exe would.
-  set(dir ${WORK_DIR}/${arch}-msvc)
-  file(COPY ${unpacked}/${arch}/Tessaryn.dll ${SERIES}/input.f32 DESTINATION ${dir})
-  file(WRITE ${dir}/kernel32.def "${kernel32_${arch}}")
-  run("kernel32.lib (${arch})" ${dir}
-    ${tool_llvm_dlltool} -m ${llvm_machine} -d ${dir}/kernel32.def -l ${dir}/kernel32.lib -k)
-  run("MSVC-target host (${arch})" ${dir}
-    ${tool_clang} --target=${msvc_target} -O2 -ffreestanding -fno-builtin -Wall -Wextra -Werror
-    -I${unpacked}/include -c ${hosts_dir}/msvc_host.c -o ${dir}/host.obj)
-  run("lld-link (${arch})" ${dir}
-    ${tool_lld_link} /nologo /entry:mainCRTStartup /subsystem:console /nodefaultlib
-    /out:${dir}/host.exe ${dir}/host.obj ${unpacked}/${arch}/Tessaryn.lib ${dir}/kernel32.lib)
-  # It reads input.f32 and writes output.f32 in its directory, whatever the arguments say.
+  # The stream's live loop, with tessaryn_stream.h and libTessarynStream.dll.a from the zip.
+  set(dir ${WORK_DIR}/${arch}-mingw-stream)
+  file(COPY ${unpacked}/${arch}/TessarynStream.dll DESTINATION ${dir})
+  run("MinGW stream host (${arch})" ${dir}
+    ${tool_${mingw_id}} -std=c11 -O2 -Wall -Wextra -Wpedantic -Werror -I${unpacked}/include -I${hosts_dir} ${hosts_dir}/stream_host.c
+    ${hosts_dir}/series_files.c -L${unpacked}/${arch} -lTessarynStream -static-libgcc
+    -o ${dir}/host.exe)
   if(wine)
-    tessaryn_run_host(msvc_host_${arch} ${SERIES} ${dir} ${dir}/output.f32 ${wine} ${dir}/host.exe)
+    tessaryn_run_host(mingw_stream_host_${arch} ${SERIES} ${dir} ${dir}/output.f32 ${wine}
+                      ${dir}/host.exe)
   endif()
+
+  # Microsoft's target: Tessaryn.lib (and TessarynStream.lib, for the stream's live loop)
+  # from the zip, linked by lld-link as link.exe would.
+  foreach(dll IN ITEMS Tessaryn TessarynStream)
+    set(dir ${WORK_DIR}/${arch}-msvc-${dll})
+    file(COPY ${unpacked}/${arch}/${dll}.dll ${SERIES}/input.f32 DESTINATION ${dir})
+    file(WRITE ${dir}/kernel32.def "${kernel32_${arch}}")
+    set(defines "")
+    if(dll STREQUAL "TessarynStream")
+      set(defines -DSTREAM_HOST)
+    endif()
+    run("kernel32.lib (${arch})" ${dir}
+      ${tool_llvm_dlltool} -m ${llvm_machine} -d ${dir}/kernel32.def -l ${dir}/kernel32.lib -k)
+    run("MSVC-target host of ${dll}.dll (${arch})" ${dir}
+      ${tool_clang} --target=${msvc_target} -O2 -ffreestanding -fno-builtin -Wall -Wextra -Werror
+      ${defines} -I${unpacked}/include -c ${hosts_dir}/msvc_host.c -o ${dir}/host.obj)
+    run("lld-link (${arch}, ${dll}.lib)" ${dir}
+      ${tool_lld_link} /nologo /entry:mainCRTStartup /subsystem:console /nodefaultlib
+      /out:${dir}/host.exe ${dir}/host.obj ${unpacked}/${arch}/${dll}.lib ${dir}/kernel32.lib)
+    # It reads input.f32 and writes output.f32 in its directory, whatever the arguments say.
+    if(wine)
+      tessaryn_run_host(msvc_host_${dll}_${arch} ${SERIES} ${dir} ${dir}/output.f32 ${wine}
+                        ${dir}/host.exe)
+    endif()
+  endforeach()
 endforeach()
 if(not_run)
   list(JOIN not_run "; " not_run)
