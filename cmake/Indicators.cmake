@@ -25,9 +25,13 @@ foreach(name IN LISTS TESSARYN_STREAM_FUNCTIONS)
   list(APPEND TESSARYN_STREAM_ORDINALS ${ordinal})
 endforeach()
 
+# The one pass that fills every indicator's values (exports/tessaryn.h): in the shared and
+# static libraries only, the DLLs keeping to their own lists.
+set(TESSARYN_PASS_FUNCTIONS TessarynIndicators)
+
 set(tessaryn_generated ${PROJECT_BINARY_DIR}/exports)
 set(map "{\n  global:\n")
-foreach(name IN LISTS TESSARYN_ROUTINES TESSARYN_STREAM_FUNCTIONS)
+foreach(name IN LISTS TESSARYN_ROUTINES TESSARYN_STREAM_FUNCTIONS TESSARYN_PASS_FUNCTIONS)
   string(APPEND map "    ${name};\n")
 endforeach()
 string(APPEND map "  local:\n    *;\n};\n")

@@ -14,4 +14,12 @@ extern "C" {
 #include "filters/indicators.inc"
 #undef TESSARYN_INDICATOR
 
+#if !defined(_WIN32)
+TESSARYN_API void TessarynIndicators(const float* prices, const float* periods, int32_t count,
+                                     float* trend, float* cycle, float* model) {
+  static_assert(tessaryn::StreamStep::outputs == 3, "trend, cycle and model");
+  tessaryn::RunEveryIndicator<tessaryn::StreamStep>(prices, periods, count, {trend, cycle, model});
+}
+#endif
+
 }  // extern "C"

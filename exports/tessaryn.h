@@ -59,6 +59,16 @@ TESSARYN_API void TESSARYN_CALL CyclicalComponent(const float* prices, const flo
 TESSARYN_API void TESSARYN_CALL Tessaryn(const float* prices, const float* periods, int32_t count,
                                          float* out);
 
+#if !defined(_WIN32)
+/* All three in one pass, each value with the bits of its function: ITrend into trend,
+ * CyclicalComponent into cycle, Tessaryn into model, count values each. Any of the three may
+ * be NULL, and its values are not stored; with all three NULL nothing is read. The arrays
+ * given must be distinct and must not overlap prices; any one may be periods itself. In
+ * libtessaryn.so and libtessaryn.a; Tessaryn.dll keeps its three entry points. */
+TESSARYN_API void TessarynIndicators(const float* prices, const float* periods, int32_t count,
+                                     float* trend, float* cycle, float* model);
+#endif
+
 #ifdef __cplusplus
 }
 #endif

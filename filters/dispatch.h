@@ -8,6 +8,8 @@
 // imported (the processor is asked directly), so a DLL without a C runtime takes it as it is.
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 
 #include "filters/bar_loop.h"
@@ -84,13 +86,34 @@ void RunBars(Step& step, StepState<Step>& state, std::int32_t first, std::int32_
 }
 
 // An indicator's routine: its step run over a whole series, bars 0 .. count - 1, its own value
-// stored.
+// stored. A step with several values stores its own through the sink of them all, the one
+// compiled pass that RunEveryIndicator runs too: two copies of a formula may order an
+// addition's operands differently, which shows in the sign of a NaN.
 template <class Step>
 void RunRoutine(PriceSeries prices, PeriodSeries periods, std::int32_t count,
                 ResultSeries out) noexcept {
   Step step(prices);
   StepState<Step> state;
-  RunBars(step, state, 0, count, periods, OwnOutput{out});
+  if constexpr (Step::outputs > 1) {
+    std::array<float*, Step::outputs> outs{};
+    outs.back() = out;
+    RunBars(step, state, 0, count, periods, EachOutput<Step::outputs>{outs});
+  } else {
+    RunBars(step, state, 0, count, periods, OwnOutput{out});
+  }
+}
+
+// Every indicator in one pass: the step that carries the others' values (the last of the
+// table), each value stored where its array is given (not null).
+template <class Step>
+void RunEveryIndicator(PriceSeries prices, PeriodSeries periods, std::int32_t count,
+                       const std::array<float*, Step::outputs>& outs) noexcept {
+  if (std::all_of(outs.begin(), outs.end(), [](const float* o) { return o == nullptr; })) {
+    return;
+  }
+  Step step(prices);
+  StepState<Step> state;
+  RunBars(step, state, 0, count, periods, EachOutput<Step::outputs>{outs});
 }
 
 }  // namespace tessaryn

@@ -11,8 +11,9 @@ endif()
 string(REGEX MATCHALL "[^ \n]+\n" names "${symbols}")
 list(TRANSFORM names STRIP)
 list(SORT names)
-# The routines, and the stream's C API (tessaryn_stream.h, listed in cmake/Indicators.cmake).
-set(wanted ${ROUTINE_NAMES} ${STREAM_FUNCTIONS})
+# The routines, the stream's C API (tessaryn_stream.h) and the one pass over every indicator,
+# as cmake/Indicators.cmake lists them.
+set(wanted ${ROUTINE_NAMES} ${STREAM_FUNCTIONS} ${PASS_FUNCTIONS})
 # Every function the stream's header declares is among them.
 if(DEFINED STREAM_HEADER)
   file(READ ${STREAM_HEADER} header)

@@ -3,6 +3,7 @@
 // running sum could drift. Shared by the differential and the stream tests.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -61,6 +62,27 @@ inline PeriodPattern Halves(int longest) {
 }
 inline PeriodPattern Ramp(float start, int every, int step) {  // `step` bars longer every `every`
   return [=](int bar, std::mt19937&) { return start + static_cast<float>(bar / every * step); };
+}
+inline PeriodPattern Alternating(float a, float b) {
+  return [=](int bar, std::mt19937&) { return bar % 2 == 0 ? a : b; };
+}
+inline PeriodPattern Jitter(int centre) {  // centre - 1, centre or centre + 1 at random
+  return [=](int, std::mt19937& rng) {
+    return static_cast<float>(centre - 1 + std::uniform_int_distribution<int>(0, 2)(rng));
+  };
+}
+inline PeriodPattern Steps(int every, std::vector<float> periods) {  // each for `every` bars
+  return [=](int bar, std::mt19937&) { return periods[(bar / every) % periods.size()]; };
+}
+inline PeriodPattern RandomWalk(int lowest, int highest) {  // steps of -3 .. 3
+  return [=, walk = (lowest + highest) / 2](int, std::mt19937& rng) mutable {
+    walk += std::uniform_int_distribution<int>(-3, 3)(rng);
+    walk = std::clamp(walk, lowest, highest);
+    return static_cast<float>(walk);
+  };
+}
+inline PeriodPattern BarIndexOrOne() {  // windows from the first bar, every other bar
+  return [](int bar, std::mt19937&) { return bar % 2 == 0 ? 1.0f : static_cast<float>(bar); };
 }
 inline PeriodPattern WithGaps(PeriodPattern inner) {  // every 7th bar out of contract or too long
   return [=](int bar, std::mt19937& rng) {
@@ -174,6 +196,20 @@ inline const DifferentialCase kCases[] = {
      WithSmall(CrossingZero(Crossing::Oscillator, 0.3f), {{1000, 21}, {2000, 25}, {3000, 28}})},
     {"returns, period 300 with gaps", 4000, 0.0f, WithGaps(Constant(300)),
      WithSmall(CrossingZero(Crossing::Normal, 1.0f), {{700, 22}, {1900, 26}, {2600, 20}})},
+    // Periods that move on almost every bar, as adaptive periods do.
+    {"level 100, alternating 14 / 28", 5000, 100.0f, Alternating(14, 28)},
+    {"level 100, jitter about 20", 5000, 100.0f, Jitter(20)},
+    {"level 40, steps of 50 bars", 5000, 40.0f, Steps(50, {10, 20, 30, 40})},
+    {"level 7, random walk of periods", 6000, 7.0f, RandomWalk(5, 200)},
+    {"level 100, halves and ones", 5000, 100.0f, Steps(10, {200, 100, 1, 100.5f, 50})},
+    {"level 100, windows from the first bar", 3000, 100.0f, BarIndexOrOne()},
+    {"level 100, jumping with gaps", 5000, 100.0f, WithGaps(Jumping(260))},
+    {"zero-crossing returns, alternating 3 / 300", 4000, 0.0f, Alternating(3, 300),
+     CrossingZero(Crossing::Normal, 1.0f)},
+    {"oscillator, jitter about 100", 4000, 0.0f, Jitter(100),
+     CrossingZero(Crossing::Oscillator, 1.0f)},
+    {"level 1 with values 2^-22, alternating 20 / 220", 6000, 1.0f, Alternating(20, 220),
+     Every(97, 1.0f + 0x1p-22f)},
 };
 
 }  // namespace tessaryn::test

@@ -124,15 +124,21 @@ TEST(Differential, EachKindOfChunkTakesItsPath) {
   struct PaceCase {
     const char* name;
     PeriodPattern period;
-    int uniform, drifting;  // at least this many chunks of each pace
-    bool byBar;             // some chunks bar by bar
+    int uniform, drifting, jumping;  // at least this many chunks of each pace
+    bool byBar;                      // some chunks bar by bar
   };
+  // 16 chunks; the first has empty bars (or bars before 3, which the model takes one by one).
   const PaceCase cases[] = {
-      {"steady", Constant(14), 10, 0, true},  // the first chunk has empty bars
+      {"steady", Constant(14), 10, 0, 0, true},
       {"drifting by one",
        [](int bar, std::mt19937&) { return 20.0f + static_cast<float>(std::abs(bar % 100 - 50)); },
-       0, 10, true},
-      {"jumping", Jumping(30), 0, 0, true},
+       0, 10, 0, true},
+      {"jumping", Jumping(30), 0, 0, 14, true},
+      {"jitter", Jitter(20), 0, 0, 14, true},
+      {"alternating", Alternating(14, 28), 0, 0, 14, true},
+      {"steps", Steps(50, {10, 20, 30, 40}), 0, 0, 14, true},
+      {"random walk", RandomWalk(5, 200), 0, 0, 14, true},
+      {"halves and ones", Steps(10, {200, 100, 1, 100.5f, 50}), 0, 0, 14, true},
   };
   for (const PaceCase& c : cases) {
     const Series s = Build({c.name, 4096, 100.0f, c.period}, 1);
@@ -140,6 +146,7 @@ TEST(Differential, EachKindOfChunkTakesItsPath) {
     const WindowSumProbe probe = RunProbe(s, out);
     EXPECT_GE(probe.paces[static_cast<int>(Pace::Uniform)], c.uniform) << c.name;
     EXPECT_GE(probe.paces[static_cast<int>(Pace::Drifting)], c.drifting) << c.name;
+    EXPECT_GE(probe.paces[static_cast<int>(Pace::Jumping)], c.jumping) << c.name;
     EXPECT_EQ(probe.paces[static_cast<int>(Pace::BarByBar)] > 0, c.byBar) << c.name;
     EXPECT_EQ(probe.failure, "") << c.name;
   }
@@ -158,6 +165,47 @@ TEST(Differential, MillionBarsDoNotDrift) {
       mismatches += Bits(got[i]) != Bits(want[i]);
     EXPECT_EQ(mismatches, 0u) << routine.name;
   }
+}
+
+// The one pass over every indicator gives each routine's bits, whichever outputs it is given,
+// and may take an output as the periods.
+TEST(Differential, OnePassGivesTheThreeRoutinesBits) {
+  AtEveryWidth([](Lanes lanes) {
+    unsigned seed = 100;
+    for (const DifferentialCase& c : kCases) {
+      const Series s = Build(c, seed++);
+      const auto n = static_cast<std::int32_t>(s.prices.size());
+      std::vector<float> want[3];
+      for (int r = 0; r < 3; ++r) {
+        want[r] = RunOver(kRoutines[r].run, s.prices, s.periods);
+      }
+      for (const unsigned given : {7u, 1u, 2u, 4u, 5u}) {  // which of the three, as bits
+        std::vector<float> got[3];
+        float* outs[3] = {};
+        for (int r = 0; r < 3; ++r) {
+          if (given & (1u << r)) {
+            got[r] = s.periods;  // the first given one doubles as the periods
+            outs[r] = got[r].data();
+          }
+        }
+        const float* periods = s.periods.data();
+        for (float* out : outs) {
+          if (out != nullptr) {
+            periods = out;
+            break;
+          }
+        }
+        TessarynIndicators(s.prices.data(), periods, n, outs[0], outs[1], outs[2]);
+        for (int r = 0; r < 3; ++r) {
+          if (outs[r] != nullptr) {
+            EXPECT_TRUE(SameBits(got[r], want[r], s.prices.size()))
+                << kRoutines[r].name << " of " << given << " at " << WidthName(lanes) << ", "
+                << c.name;
+          }
+        }
+      }
+    }
+  });
 }
 
 // The exactness check itself: where it says a set of values sums exactly, every order of

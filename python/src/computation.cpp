@@ -58,20 +58,46 @@ class Worker {
  private:
   void RunColumn(std::ptrdiff_t column, const float* prices, const float* periods) const {
     const std::size_t bars = static_cast<std::size_t>(c_.prices.bars);
-    for (int r = 0; r < c_.routine_count; ++r) {
-      float* out = c_.outputs[r] + column * bars;
-      const float* bar_periods = periods;
-      if (bar_periods == nullptr) {
-        // The routines may take their output as the periods: one period on every bar
-        // needs no array of its own.
-        std::fill(out, out + bars, c_.fixed_period);
-        bar_periods = out;
+    // The routines may take an output as the periods: one period on every bar needs no
+    // array of its own.
+    const auto periods_for = [&](float* out) {
+      if (periods != nullptr) {
+        return periods;
       }
-      kRoutines[c_.routines[r]](prices, bar_periods, c_.prices.bars, out);
-      if (c_.nan_for_empty) {
-        MarkEmptyAsNaN(out, bars);
+      std::fill(out, out + bars, c_.fixed_period);
+      return static_cast<const float*>(out);
+    };
+    if (TakesOnePass()) {
+      // Several indicators: one pass fills them all (the trend formed once).
+      float* outs[kRoutineCount] = {};
+      for (int r = 0; r < c_.routine_count; ++r) {
+        outs[c_.routines[r]] = c_.outputs[r] + column * bars;
+      }
+      const float* bar_periods = periods_for(c_.outputs[0] + column * bars);
+      TessarynIndicators(prices, bar_periods, c_.prices.bars, outs[0], outs[1], outs[2]);
+    } else {
+      for (int r = 0; r < c_.routine_count; ++r) {
+        float* out = c_.outputs[r] + column * bars;
+        kRoutines[c_.routines[r]](prices, periods_for(out), c_.prices.bars, out);
       }
     }
+    if (c_.nan_for_empty) {
+      for (int r = 0; r < c_.routine_count; ++r) {
+        MarkEmptyAsNaN(c_.outputs[r] + column * bars, bars);
+      }
+    }
+  }
+
+  // More than one indicator, each asked once.
+  bool TakesOnePass() const {
+    bool asked[kRoutineCount] = {};
+    for (int r = 0; r < c_.routine_count; ++r) {
+      if (asked[c_.routines[r]]) {
+        return false;
+      }
+      asked[c_.routines[r]] = true;
+    }
+    return c_.routine_count > 1;
   }
 
   const Computation& c_;

@@ -23,6 +23,7 @@ inline constexpr RoutineFunction kRoutines[] = {
 #undef TESSARYN_INDICATOR
 };
 inline constexpr int kRoutineCount = static_cast<int>(std::size(kRoutines));
+static_assert(kRoutineCount == 3, "TessarynIndicators fills trend, cycle and model");
 
 // Their names, in the same order: the Python function and the name of its values.
 struct IndicatorNames {

@@ -88,6 +88,7 @@ execute_process(COMMAND ${CMAKE_COMMAND} -DLIBRARY=${root}/${lib}/${so}.${VERSIO
                         -DNM=${NM} -DREADELF=${READELF}
                         -DROUTINES=${SOURCE_DIR}/filters/indicators.inc
                         "-DSTREAM_FUNCTIONS=${STREAM_FUNCTIONS}"
+                        "-DPASS_FUNCTIONS=${PASS_FUNCTIONS}"
                         -DSTREAM_HEADER=${SOURCE_DIR}/exports/tessaryn_stream.h
                         -P ${SOURCE_DIR}/tests/check_symbols.cmake
   RESULT_VARIABLE failed)
