@@ -152,20 +152,44 @@ class Library {
     return at;
   }
 
-  // Prices and periods into the module's memory at `at`, then `outputs` arrays of n floats.
-  // Returns the addresses.
+  // One period for n bars: a region of the module's memory that holds it n times, kept from
+  // call to call (the usual caller asks for the same period again and again).
+  constantPeriods(period, n) {
+    const kept = this.kept;
+    if (kept !== undefined && kept.bars >= n && Object.is(kept.period, period)) {
+      return kept.at;
+    }
+    const bars = Math.max(n, kept?.bars ?? 0);
+    if (kept !== undefined) {
+      this.exports.free(kept.at);
+      this.kept = undefined;
+    }
+    const at = this.allocate(Math.max(1, bars) * 4, "period");
+    this.floats().fill(period, at >>> 2, (at >>> 2) + bars);
+    this.kept = { at, bars, period };
+    return at;
+  }
+
+  // Prices (and periods, one per bar) into the module's memory, then room for `outputs`
+  // arrays of n floats. Returns { at (to free), prices, periods, out: [addresses] }.
   stage(prices, period, outputs, name) {
     const n = prices.length;
-    const at = this.allocate(Math.max(1, (2 + outputs) * n) * 4, name);
+    const perBar = typeof period !== "number";
+    const periods = perBar ? 0 : this.constantPeriods(period, n);
+    const at = this.allocate(Math.max(1, (1 + (perBar ? 1 : 0) + outputs) * n) * 4, name);
     const heap = this.floats();
-    const pricesAt = at >>> 2;
-    heap.set(prices, pricesAt);
-    if (typeof period === "number") {
-      heap.fill(period, pricesAt + n, pricesAt + 2 * n);
-    } else {
-      heap.set(period, pricesAt + n);
+    heap.set(prices, at >>> 2);
+    let next = at + 4 * n;
+    const staged = { at, prices: at, periods, out: [] };
+    if (perBar) {
+      heap.set(period, next >>> 2);
+      staged.periods = next;
+      next += 4 * n;
     }
-    return at;
+    for (let k = 0; k < outputs; ++k, next += 4 * n) {
+      staged.out.push(next);
+    }
+    return staged;
   }
 
   // n floats from `at` as a new array, the marker made NaN unless it is asked for.
@@ -173,7 +197,9 @@ class Library {
     if (empty === "nan") {
       this.exports.TessarynWasmEmptyToNaN(at, n);
     }
-    return this.floats().slice(at >>> 2, (at >>> 2) + n);
+    const values = new Float32Array(n);
+    values.set(this.floats().subarray(at >>> 2, (at >>> 2) + n));
+    return values;
   }
 
   message(code) {
@@ -190,12 +216,12 @@ function routine(library, name) {
     const periods = checkPeriod(period, series.length);
     const empty = checkOptions(options);
     const n = series.length;
-    const at = library.stage(series, periods, 1, "prices");
+    const staged = library.stage(series, periods, 1, "prices");
     try {
-      run(at, at + 4 * n, n, at + 8 * n);
-      return library.take(at + 8 * n, n, empty);
+      run(staged.prices, staged.periods, n, staged.out[0]);
+      return library.take(staged.out[0], n, empty);
     } finally {
-      library.exports.free(at);
+      library.exports.free(staged.at);
     }
   };
 }
@@ -207,13 +233,13 @@ function indicators(library) {
     const periods = checkPeriod(period, series.length);
     const empty = checkOptions(options);
     const n = series.length;
-    const at = library.stage(series, periods, 3, "prices");
+    const staged = library.stage(series, periods, 3, "prices");
     try {
-      names.forEach((name, k) => library.exports[name](at, at + 4 * n, n, at + 4 * (2 + k) * n));
-      const [trend, cycle, model] = names.map((_, k) => library.take(at + 4 * (2 + k) * n, n, empty));
+      names.forEach((name, k) => library.exports[name](staged.prices, staged.periods, n, staged.out[k]));
+      const [trend, cycle, model] = staged.out.map((at) => library.take(at, n, empty));
       return { trend, cycle, model };
     } finally {
-      library.exports.free(at);
+      library.exports.free(staged.at);
     }
   };
 }
@@ -317,16 +343,16 @@ function streamClass(library) {
       const series = checkBars(prices);
       const periods = checkPeriod(period, series.length);
       const n = series.length;
-      const at = library.stage(series, periods, 3, "prices");
+      const staged = library.stage(series, periods, 3, "prices");
       try {
-        const code = lib.TessarynStreamPushMany(handle, at, at + 4 * n, n, at + 8 * n, at + 12 * n, at + 16 * n);
+        const code = lib.TessarynStreamPushMany(handle, staged.prices, staged.periods, n, ...staged.out);
         if (code !== 0) {
           throw this.#fail(code, "of a bar");
         }
-        const [trend, cycle, model] = [2, 3, 4].map((k) => library.take(at + 4 * k * n, n, this.#empty));
+        const [trend, cycle, model] = staged.out.map((at) => library.take(at, n, this.#empty));
         return { trend, cycle, model };
       } finally {
-        lib.free(at);
+        lib.free(staged.at);
       }
     }
 
