@@ -15,6 +15,9 @@ const SIMD_PROBE = new Uint8Array([
 
 const MAX_BARS = 2147483647;
 const STREAM_PERIOD_ABOVE_BOUND = 3;
+// A constant period is kept filled in the module's memory for series up to this long; longer
+// ones fill it afresh for the call, so that no large region stays taken.
+const KEPT_PERIOD_BARS = 1 << 20;
 
 /** Whether this runtime runs WebAssembly's SIMD128 (then two bars go through at a time). */
 export function hasSimd() {
@@ -174,15 +177,20 @@ class Library {
   // arrays of n floats. Returns { at (to free), prices, periods, out: [addresses] }.
   stage(prices, period, outputs, name) {
     const n = prices.length;
-    const perBar = typeof period !== "number";
-    const periods = perBar ? 0 : this.constantPeriods(period, n);
-    const at = this.allocate(Math.max(1, (1 + (perBar ? 1 : 0) + outputs) * n) * 4, name);
+    const kept = typeof period === "number" && n <= KEPT_PERIOD_BARS;
+    const periods = kept ? this.constantPeriods(period, n) : 0;
+    const at = this.allocate(Math.max(1, (1 + (kept ? 0 : 1) + outputs) * n) * 4, name);
+    // After the allocations: the memory may have grown, and views of the old one are empty.
     const heap = this.floats();
     heap.set(prices, at >>> 2);
     let next = at + 4 * n;
     const staged = { at, prices: at, periods, out: [] };
-    if (perBar) {
-      heap.set(period, next >>> 2);
+    if (!kept) {
+      if (typeof period === "number") {
+        heap.fill(period, next >>> 2, (next >>> 2) + n);
+      } else {
+        heap.set(period, next >>> 2);
+      }
       staged.periods = next;
       next += 4 * n;
     }
@@ -209,38 +217,31 @@ class Library {
   }
 }
 
+const ROUTINES = ["ITrend", "CyclicalComponent", "Tessaryn"];
+
+// The routines `names` over one series, each into a new array.
+function runRoutines(library, names, prices, period, options) {
+  const series = checkBars(prices);
+  const periods = checkPeriod(period, series.length);
+  const empty = checkOptions(options);
+  const n = series.length;
+  const staged = library.stage(series, periods, names.length, "prices");
+  try {
+    names.forEach((name, k) => library.exports[name](staged.prices, staged.periods, n, staged.out[k]));
+    return staged.out.map((at) => library.take(at, n, empty));
+  } finally {
+    library.exports.free(staged.at);
+  }
+}
+
 function routine(library, name) {
-  const run = library.exports[name];
-  return (prices, period, options) => {
-    const series = checkBars(prices);
-    const periods = checkPeriod(period, series.length);
-    const empty = checkOptions(options);
-    const n = series.length;
-    const staged = library.stage(series, periods, 1, "prices");
-    try {
-      run(staged.prices, staged.periods, n, staged.out[0]);
-      return library.take(staged.out[0], n, empty);
-    } finally {
-      library.exports.free(staged.at);
-    }
-  };
+  return (prices, period, options) => runRoutines(library, [name], prices, period, options)[0];
 }
 
 function indicators(library) {
-  const names = ["ITrend", "CyclicalComponent", "Tessaryn"];
   return (prices, period, options) => {
-    const series = checkBars(prices);
-    const periods = checkPeriod(period, series.length);
-    const empty = checkOptions(options);
-    const n = series.length;
-    const staged = library.stage(series, periods, 3, "prices");
-    try {
-      names.forEach((name, k) => library.exports[name](staged.prices, staged.periods, n, staged.out[k]));
-      const [trend, cycle, model] = staged.out.map((at) => library.take(at, n, empty));
-      return { trend, cycle, model };
-    } finally {
-      library.exports.free(staged.at);
-    }
+    const [trend, cycle, model] = runRoutines(library, ROUTINES, prices, period, options);
+    return { trend, cycle, model };
   };
 }
 

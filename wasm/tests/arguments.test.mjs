@@ -58,6 +58,22 @@ describe("routine arguments", () => {
     assert.deepEqual(periods, [2, 2, 2, 2, 2, 2]);
   });
 
+  it("stays right when the module's memory grows under a call, and keeps no large region", () => {
+    const stream = new Stream(10, { empty: "marker" });
+    const before = stream.push(100, 2);
+    const bars = (1 << 22) + 3; // 16 MB a series: the memory must grow
+    for (const period of [20, 20, 21]) {
+      const flat = itrend(new Float32Array(bars).fill(5), period, { empty: "marker" });
+      assert.equal(flat.length, bars);
+      assert.equal(flat[period - 1], tessaryn.EMPTY);
+      assert.ok(flat.subarray(period).every((v) => v === 5), `period ${period}`);
+    }
+    assert.deepEqual(stream.push(101, 2), stream.revise(101, 2));
+    assert.equal(stream.size, 2);
+    assert.equal(before.trend, tessaryn.EMPTY);
+    stream.free();
+  });
+
   it("exports the marker with its bits", () => {
     assert.equal(new Uint32Array(new Float32Array([tessaryn.EMPTY]).buffer)[0], 0x7f7fc99e);
     assert.equal(library.EMPTY, tessaryn.EMPTY);
