@@ -147,8 +147,10 @@ class Library {
   }
 
   // `bytes` of the module's memory, or a RangeError naming what did not fit.
+  // Addresses come back from the module as signed 32-bit numbers: >>> 0 makes those past 2 GB
+  // positive, as views need them.
   allocate(bytes, name) {
-    const at = bytes > 0xffffffff ? 0 : this.exports.malloc(bytes);
+    const at = bytes > 0xffffffff ? 0 : this.exports.malloc(bytes) >>> 0;
     if (at === 0) {
       throw new RangeError(`${name} does not fit in WebAssembly's memory (${bytes} bytes)`);
     }
@@ -211,7 +213,7 @@ class Library {
   }
 
   message(code) {
-    const at = this.exports.TessarynStreamMessage(code);
+    const at = this.exports.TessarynStreamMessage(code) >>> 0;
     const bytes = new Uint8Array(this.exports.memory.buffer, at);
     return new TextDecoder().decode(bytes.subarray(0, bytes.indexOf(0)));
   }

@@ -34,6 +34,7 @@ export async function selfTest(url = "data/filters.cases") {
       }
       stream.free();
       for (const [name, call, output] of ROUTINES) {
+        if (c.expected[name] === undefined) continue; // a case file may give some routines only
         check(`${width} / ${c.name} / ${name}`, library[call](c.prices, c.periods, { empty: "marker" }), c.expected[name]);
         check(`${width} / ${c.name} / stream ${output}`, Float32Array.from(streamed[output]), c.expected[name]);
       }
