@@ -7,7 +7,10 @@ if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
   target_compile_options(tessaryn_build_flags INTERFACE
     -Wall -Wextra -Wpedantic
     -ffp-contract=off)
-  if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(i.86|x86|X86|AMD64|x86_64)$")
+  # Emscripten names its processor x86, but wasm32 has IEEE double arithmetic of its own
+  # (and emcc would take -msse2 as a request for its SSE emulation).
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(i.86|x86|X86|AMD64|x86_64)$"
+     AND NOT EMSCRIPTEN)
     target_compile_options(tessaryn_build_flags INTERFACE -msse2 -mfpmath=sse)
     if(WIN32)
       # Windows hosts only guarantee a 4-byte aligned stack on entry; GCC would otherwise

@@ -4,7 +4,10 @@
 // processor runs.
 //
 // Only the vector width differs: every operation rounds each lane as the scalar operation
-// would, so every width gives the same bits. Nothing runs at load time and nothing is
+// would, so every width gives the same bits. Two bars go in the target's own pair (lanes.h:
+// SSE2, NEON on 64-bit ARM, where every processor has it, SIMD128 in WebAssembly); a
+// WebAssembly module cannot ask its runtime, so it is built with and without SIMD128 and the
+// JavaScript loader picks the module. Nothing runs at load time and nothing is
 // imported (the processor is asked directly), so a DLL without a C runtime takes it as it is.
 #pragma once
 

@@ -1,5 +1,6 @@
-// Bars that go through a filter together: one (a plain double), two (Double2: SSE2 where the
-// target has it, two scalars elsewhere) or four (Double4, lanes_avx2.h). Every operation
+// Bars that go through a filter together: one (a plain double), two (Double2: SSE2, NEON or
+// WebAssembly's SIMD128 where the target has one of them, two scalars elsewhere) or four
+// (Double4, lanes_avx2.h). Every operation
 // rounds each lane exactly as the scalar operation would, so a formula written once over
 // these types gives the same bits at every width.
 //
@@ -18,6 +19,10 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#elif defined(__aarch64__) && defined(__ARM_NEON)
+#include <arm_neon.h>
+#elif defined(__wasm_simd128__)
+#include <wasm_simd128.h>
 #endif
 
 namespace tessaryn {
@@ -102,6 +107,75 @@ struct Double2 {
   friend Double2 operator*(Double2 a, Double2 b) noexcept { return {_mm_mul_pd(a.v, b.v)}; }
   friend Double2 operator/(Double2 a, Double2 b) noexcept { return {_mm_div_pd(a.v, b.v)}; }
   static Double2 Both(double x) noexcept { return {_mm_set1_pd(x)}; }
+};
+
+#elif defined(__aarch64__) && defined(__ARM_NEON)
+
+// AArch64's Advanced SIMD: each instruction below is the IEEE operation on each lane, in the
+// rounding mode the thread has, as the scalar one is. The flags keep the compiler from
+// fusing a product into a sum (-ffp-contract=off); the intrinsics are plain vector
+// arithmetic to it, so they are bound by that too.
+struct Double2 {
+  static constexpr int width = 2;
+  float64x2_t v;
+
+  static Double2 Of(double low, double high) noexcept {
+    return {vcombine_f64(vdup_n_f64(low), vdup_n_f64(high))};
+  }
+  static Double2 Widen(const float* from) noexcept { return {vcvt_f64_f32(vld1_f32(from))}; }
+  static Double2 FromLanes(const double* lanes) noexcept { return {vld1q_f64(lanes)}; }
+  template <class F>
+  static Double2 EachLane(F&& f) noexcept {
+    return Of(f(0), f(1));
+  }
+  friend void StoreRounded(Double2 value, float* to) noexcept {
+    vst1_f32(to, vcvt_f32_f64(value.v));
+  }
+  double Low() const noexcept { return vgetq_lane_f64(v, 0); }
+  double High() const noexcept { return vgetq_lane_f64(v, 1); }
+  // {a.High(), b.Low()}: the pair one bar later in a sequence stored as a, b.
+  static Double2 Between(Double2 a, Double2 b) noexcept { return {vextq_f64(a.v, b.v, 1)}; }
+
+  friend Double2 operator+(Double2 a, Double2 b) noexcept { return {vaddq_f64(a.v, b.v)}; }
+  friend Double2 operator-(Double2 a, Double2 b) noexcept { return {vsubq_f64(a.v, b.v)}; }
+  friend Double2 operator*(Double2 a, Double2 b) noexcept { return {vmulq_f64(a.v, b.v)}; }
+  friend Double2 operator/(Double2 a, Double2 b) noexcept { return {vdivq_f64(a.v, b.v)}; }
+  static Double2 Both(double x) noexcept { return {vdupq_n_f64(x)}; }
+};
+
+#elif defined(__wasm_simd128__)
+
+// WebAssembly's SIMD128 (built with -msimd128): f64x2 arithmetic is IEEE round-to-nearest on
+// each lane, as f64 is, and the conversions round as the scalar ones do. A runtime without
+// SIMD128 loads the module built without it (the package's loader picks).
+struct Double2 {
+  static constexpr int width = 2;
+  v128_t v;
+
+  static Double2 Of(double low, double high) noexcept { return {wasm_f64x2_make(low, high)}; }
+  static Double2 Widen(const float* from) noexcept {
+    return {wasm_f64x2_promote_low_f32x4(wasm_v128_load64_zero(from))};
+  }
+  static Double2 FromLanes(const double* lanes) noexcept { return {wasm_v128_load(lanes)}; }
+  template <class F>
+  static Double2 EachLane(F&& f) noexcept {
+    return Of(f(0), f(1));
+  }
+  friend void StoreRounded(Double2 value, float* to) noexcept {
+    wasm_v128_store64_lane(to, wasm_f32x4_demote_f64x2_zero(value.v), 0);
+  }
+  double Low() const noexcept { return wasm_f64x2_extract_lane(v, 0); }
+  double High() const noexcept { return wasm_f64x2_extract_lane(v, 1); }
+  // {a.High(), b.Low()}: the pair one bar later in a sequence stored as a, b.
+  static Double2 Between(Double2 a, Double2 b) noexcept {
+    return {wasm_i64x2_shuffle(a.v, b.v, 1, 2)};
+  }
+
+  friend Double2 operator+(Double2 a, Double2 b) noexcept { return {wasm_f64x2_add(a.v, b.v)}; }
+  friend Double2 operator-(Double2 a, Double2 b) noexcept { return {wasm_f64x2_sub(a.v, b.v)}; }
+  friend Double2 operator*(Double2 a, Double2 b) noexcept { return {wasm_f64x2_mul(a.v, b.v)}; }
+  friend Double2 operator/(Double2 a, Double2 b) noexcept { return {wasm_f64x2_div(a.v, b.v)}; }
+  static Double2 Both(double x) noexcept { return {wasm_f64x2_splat(x)}; }
 };
 
 #else

@@ -1,7 +1,8 @@
 # Tools a test needs beyond the compiler (Mono, Free Pascal, MinGW-w64, Wine, dpkg-deb...).
 # Where one is missing the test prints "SKIPPED: <reason>" and ends, and ctest counts it
-# as skipped (SKIP_REGULAR_EXPRESSION); with TESSARYN_REQUIRE_WINDOWS_TESTS set in the
-# environment (CI sets it) every such test must run, and a missing tool fails it.
+# as skipped (SKIP_REGULAR_EXPRESSION); with TESSARYN_REQUIRE_WINDOWS_TESTS or
+# TESSARYN_REQUIRE_PLATFORM_TESTS (WebAssembly, ARM) set in the environment (CI sets both)
+# every such test must run, and a missing tool fails it.
 
 # Finds each program named after `packages` (the Debian packages that bring them) and sets
 # tool_<name> to its path, <name> made a C identifier (tool_i686_w64_mingw32_gcc_win32).
@@ -20,6 +21,9 @@ macro(tessaryn_need_programs packages)
     set(tessaryn_reason "needs ${tessaryn_missing} (apt-get install ${packages})")
     if(DEFINED ENV{TESSARYN_REQUIRE_WINDOWS_TESTS})
       message(FATAL_ERROR "${tessaryn_reason}; TESSARYN_REQUIRE_WINDOWS_TESTS is set")
+    endif()
+    if(DEFINED ENV{TESSARYN_REQUIRE_PLATFORM_TESTS})
+      message(FATAL_ERROR "${tessaryn_reason}; TESSARYN_REQUIRE_PLATFORM_TESTS is set")
     endif()
     message("SKIPPED: ${tessaryn_reason}")
     return()

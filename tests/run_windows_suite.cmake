@@ -4,19 +4,12 @@
 # -DHOST_SERIES=<dir written by write_host_series, for the README's C hosts>
 include(${CMAKE_CURRENT_LIST_DIR}/optional_tools.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/../cmake/wine.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/preset_steps.cmake)
 tessaryn_need_programs("g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64"
   ${COMPILER} wine)
 
-foreach(step IN ITEMS
-    "${CMAKE_COMMAND};--preset;${PRESET};-DTESSARYN_REFERENCE_CASES=${REFERENCE};-DTESSARYN_WINEPREFIX=${WINEPREFIX};-DTESSARYN_HOST_SERIES=${HOST_SERIES}"
-    "${CMAKE_COMMAND};--build;--preset;${PRESET}"
-    "${CMAKE_CTEST_COMMAND};--preset;${PRESET}")
-  execute_process(COMMAND ${step} WORKING_DIRECTORY ${SOURCE_DIR} RESULT_VARIABLE failed)
-  if(failed)
-    list(JOIN step " " command)
-    message(FATAL_ERROR "${PRESET}: '${command}' failed")
-  endif()
-endforeach()
+tessaryn_preset_steps(${SOURCE_DIR} ${PRESET} CONFIGURE -DTESSARYN_REFERENCE_CASES=${REFERENCE}
+  -DTESSARYN_WINEPREFIX=${WINEPREFIX} -DTESSARYN_HOST_SERIES=${HOST_SERIES})
 
 # Built, and its exports checked, but not run where this machine cannot run its programs. A
 # limit of the machine (or of its package mirror) is a skip even where CI requires these

@@ -43,23 +43,31 @@ function(tessaryn_deb_control root package version arch maintainer section depen
 endfunction()
 
 # Configures and builds the packaging tree `tree`, stages both packages under `stage` and
-# builds them there; sets `out_var` to the two .deb files.
+# builds them there; sets `out_var` to the two .deb files. For another processor's packages:
+# TOOLCHAIN <file> (its cross compilers; then c_compiler and cxx_compiler are not used) and
+# ARCH <Debian architecture>.
 function(tessaryn_debian_packages out_var source_dir tree stage version major multiarch
          generator c_compiler cxx_compiler maintainer)
+  cmake_parse_arguments(PARSE_ARGV 11 cross "" "TOOLCHAIN;ARCH" "")
   tessaryn_dist_needs("dpkg" dpkg dpkg-deb)
   if(NOT multiarch)
     message(FATAL_ERROR "no multiarch library directory (CMAKE_LIBRARY_ARCHITECTURE): "
                         "the Debian packages are made on Debian")
   endif()
-  execute_process(COMMAND ${tool_dpkg} --print-architecture
-    OUTPUT_VARIABLE arch OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(cross_ARCH)
+    set(arch ${cross_ARCH})
+    set(compilers -DCMAKE_TOOLCHAIN_FILE=${cross_TOOLCHAIN})
+  else()
+    execute_process(COMMAND ${tool_dpkg} --print-architecture
+      OUTPUT_VARIABLE arch OUTPUT_STRIP_TRAILING_WHITESPACE)
+    set(compilers -DCMAKE_C_COMPILER=${c_compiler} -DCMAKE_CXX_COMPILER=${cxx_compiler})
+  endif()
 
   tessaryn_run_step("configuring the packaging tree ${tree}"
     COMMAND ${CMAKE_COMMAND} -S ${source_dir} -B ${tree} -G ${generator}
             -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr
             -DCMAKE_INSTALL_LIBDIR=lib/${multiarch}
-            -DCMAKE_C_COMPILER=${c_compiler} -DCMAKE_CXX_COMPILER=${cxx_compiler}
-            -DTESSARYN_BUILD_TESTS=OFF -DTESSARYN_BUILD_EXAMPLES=OFF
+            ${compilers} -DTESSARYN_BUILD_TESTS=OFF -DTESSARYN_BUILD_EXAMPLES=OFF
             -DPython3_EXECUTABLE=/usr/bin/python3)
   tessaryn_run_step("building the packaging tree ${tree}"
     COMMAND ${CMAKE_COMMAND} --build ${tree} --parallel 2)
@@ -67,7 +75,7 @@ function(tessaryn_debian_packages out_var source_dir tree stage version major mu
   set(runtime libtessaryn${major})
   set(debs "")
   foreach(package IN ITEMS ${runtime} libtessaryn-dev)
-    set(root ${stage}/deb/${package})
+    set(root ${stage}/deb-${arch}/${package})
     if(package STREQUAL runtime)
       set(component Runtime)
       set(section libs)

@@ -14,6 +14,12 @@ file(MAKE_DIRECTORY ${stage})
 tessaryn_windows_bundle(zip ${SOURCE_DIR} ${stage} ${VERSION})
 tessaryn_debian_packages(debs ${SOURCE_DIR} ${DEB_BUILD_DIR} ${stage} ${VERSION} ${VERSION_MAJOR}
   "${MULTIARCH}" "${GENERATOR}" ${C_COMPILER} ${CXX_COMPILER} "${MAINTAINER}")
+# The same pair for 64-bit ARM, from Debian's cross compiler.
+tessaryn_dist_needs("g++-aarch64-linux-gnu libc6-dev-arm64-cross" aarch64-linux-gnu-g++)
+tessaryn_debian_packages(debs_arm64 ${SOURCE_DIR} ${DEB_BUILD_DIR}-arm64 ${stage} ${VERSION}
+  ${VERSION_MAJOR} aarch64-linux-gnu "${GENERATOR}" unused unused "${MAINTAINER}"
+  TOOLCHAIN ${SOURCE_DIR}/cmake/toolchains/aarch64-linux-gnu.cmake ARCH arm64)
+list(APPEND debs ${debs_arm64})
 
 # Everything made: the previous artifacts give way to the new ones.
 file(GLOB previous ${DIST_DIR}/Tessaryn-*-windows.zip ${DIST_DIR}/libtessaryn*.deb)

@@ -2,7 +2,9 @@
 # fields and file lists, then installs them into a scratch root (dpkg -x) and builds the C
 # consumer against that root with pkg-config and with find_package.
 # -DDIST_DIR -DVERSION -DVERSION_MAJOR -DMULTIARCH -DSOURCE_DIR -DWORK_DIR -DC_COMPILER
-# -DNM -DREADELF
+# -DNM -DREADELF; for the packages of another processor also -DARCH (arm64) and -DMACHINE
+# (readelf's name of it): their fields, files and symbols are checked, and the machine their
+# library is built for; the consumers, which would run here, are not built.
 cmake_minimum_required(VERSION 3.25)
 include(${CMAKE_CURRENT_LIST_DIR}/../optional_tools.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/pkg_config_consumer.cmake)
@@ -14,8 +16,12 @@ function(expect what actual wanted)
   endif()
 endfunction()
 
-execute_process(COMMAND ${tool_dpkg} --print-architecture
-  OUTPUT_VARIABLE arch OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(DEFINED ARCH)
+  set(arch ${ARCH})
+else()
+  execute_process(COMMAND ${tool_dpkg} --print-architecture
+    OUTPUT_VARIABLE arch OUTPUT_STRIP_TRAILING_WHITESPACE)
+endif()
 set(runtime libtessaryn${VERSION_MAJOR})
 set(lib usr/lib/${MULTIARCH})
 set(so libtessaryn.so)
@@ -94,6 +100,15 @@ execute_process(COMMAND ${CMAKE_COMMAND} -DLIBRARY=${root}/${lib}/${so}.${VERSIO
   RESULT_VARIABLE failed)
 if(NOT failed EQUAL 0)
   message(FATAL_ERROR "the packaged library fails the symbol check")
+endif()
+if(DEFINED MACHINE)
+  execute_process(COMMAND ${READELF} -h ${root}/${lib}/${so}.${VERSION_MAJOR}
+    OUTPUT_VARIABLE header)
+  if(NOT header MATCHES "Machine: +${MACHINE}")
+    message(FATAL_ERROR "${runtime} ${arch}: its library is not built for ${MACHINE}:\n${header}")
+  endif()
+  message(STATUS "${runtime} and libtessaryn-dev ${VERSION} ${arch}: files, fields, symbols, ${MACHINE}")
+  return()
 endif()
 
 set(consumer_dir ${SOURCE_DIR}/tests/package_consumer)
