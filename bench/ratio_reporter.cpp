@@ -33,6 +33,7 @@ const Ratio kRatios[] = {
     // Streams: speeds in bars per second, so "at most 4x the time" is "at least 1/4 the speed".
     {"stream Push P14 / Tessaryn P14 (1e6)", "StreamPush/14", "Tessaryn/1000000/14", 0.25},
     {"stream Push P10000 / stream Push P14", "StreamPush/10000", "StreamPush/14", 1.0 / 1.2},
+    {"stream Push jumping 5..200 / Push P200", "StreamPushJumping/200", "StreamPush/200", 0.5},
     {"stream Revise P14 / stream Push P14", "StreamRevise/14", "StreamPush/14", 0.5},
     {"stream Revise P10000 / stream Push P10000", "StreamRevise/10000", "StreamPush/10000", 0.5},
     {"stream PushMany / three routines (1e6)", "StreamPushMany", "ThreeRoutines", 1.0 / 1.2},

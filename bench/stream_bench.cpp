@@ -6,6 +6,7 @@
 #include <tessaryn_stream.h>
 
 #include <cstdint>
+#include <random>
 #include <vector>
 
 #include "bench_series.h"
@@ -59,6 +60,25 @@ void StreamTicksBench(benchmark::State& state) {
   });
 }
 
+// A Push whose period jumps at random between 5 and the stream's bound on every bar.
+void StreamPushJumpingBench(benchmark::State& state) {
+  const auto bound = static_cast<std::int32_t>(state.range(0));
+  const std::vector<float>& prices = Prices(kSeries);
+  std::vector<float> periods(kSeries);
+  std::mt19937 rng(5);
+  for (float& p : periods) {
+    p = static_cast<float>(std::uniform_int_distribution<int>(5, bound)(rng));
+  }
+  Stream stream(bound);
+  std::int32_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(stream.Push(prices[i], periods[i]));
+    i = (i + 1) & (kSeries - 1);
+  }
+  state.counters["bars/s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
 constexpr std::int32_t kMany = 1'000'000;
 
 void StreamPushManyBench(benchmark::State& state) {
@@ -85,6 +105,7 @@ void ThreeRoutinesBench(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(StreamPushBench)->Name("StreamPush")->Arg(14)->Arg(200)->Arg(10000);
+BENCHMARK(StreamPushJumpingBench)->Name("StreamPushJumping")->Arg(200);
 BENCHMARK(StreamReviseBench)->Name("StreamRevise")->Arg(14)->Arg(200)->Arg(10000);
 BENCHMARK(StreamTicksBench)->Name("StreamBarOfFourTicks")->Arg(14)->Arg(10000);
 BENCHMARK(StreamPushManyBench)->Name("StreamPushMany")->Unit(benchmark::kMillisecond);

@@ -24,31 +24,9 @@
 
 #include "filters/chunk.h"
 #include "filters/filters.h"
+#include "filters/window_sum.h"
 
 namespace tessaryn {
-
-// The exact sum of prices[lo .. hi] (lo <= hi + 1) where every run sum there is exact:
-// Pieces contiguous pieces side by side, their chains independent, then their totals in order.
-inline double ExactRunSum(PriceSeries prices, std::int32_t lo, std::int32_t hi) noexcept {
-  constexpr std::int32_t Pieces = 8;
-  const std::int32_t n = hi - lo + 1;
-  const std::int32_t piece = n / Pieces;
-  const PriceSeries x = prices + lo;
-  double chains[Pieces] = {};
-  for (std::int32_t k = 0; k < piece; ++k) {
-    for (std::int32_t c = 0; c < Pieces; ++c) {
-      chains[c] += static_cast<double>(x[c * piece + k]);
-    }
-  }
-  double sum = 0.0;
-  for (const double chain : chains) {
-    sum += chain;
-  }
-  for (std::int32_t k = Pieces * piece; k < n; ++k) {
-    sum += static_cast<double>(x[k]);
-  }
-  return sum;
-}
 
 // A run from an old bar to the prices after it, kept between windows and chunks: the sum of
 // prices[start .. end], exact when formed, of prices that have not changed since (the step

@@ -55,6 +55,27 @@ void FreshWindowSums(PriceSeries prices, std::int32_t i, std::int32_t period,
   }
 }
 
+// The exact sum of prices[lo .. hi] (lo <= hi + 1) where every run sum there is exact (the
+// caller knows): Pieces contiguous pieces side by side, their chains independent, then their
+// totals, each with its neighbour's, so that every value formed is a run's sum.
+inline double ExactRunSum(PriceSeries prices, std::int32_t lo, std::int32_t hi) noexcept {
+  constexpr std::int32_t Pieces = 8;
+  const std::int32_t n = hi - lo + 1;
+  const std::int32_t piece = n / Pieces;
+  const PriceSeries x = prices + lo;
+  double c[Pieces] = {};
+  for (std::int32_t k = 0; k < piece; ++k) {
+    for (std::int32_t p = 0; p < Pieces; ++p) {
+      c[p] += static_cast<double>(x[p * piece + k]);
+    }
+  }
+  double sum = ((c[0] + c[1]) + (c[2] + c[3])) + ((c[4] + c[5]) + (c[6] + c[7]));
+  for (std::int32_t k = Pieces * piece; k < n; ++k) {
+    sum += static_cast<double>(x[k]);
+  }
+  return sum;
+}
+
 // Stands for a price that does not leave the window: subtracting it changes nothing.
 struct NoPrice {};
 template <class V>
@@ -100,12 +121,13 @@ struct CarriedWindow {
   double Gain(double gained) noexcept { return sum += gained; }
 };
 
-// The sum of the window of bar i when it is not the carried one moved on by a bar: prices
-// added and removed one at a time while that is cheaper than a fresh sum, else the fresh
-// sum. Every partial sum is a run of prices from the old or the new window. It equals
-// FreshWindowSum's bits only where those sums are exact (exact_sum.h); the caller confirms
-// that. The window comes field by field: as one struct by value, its two 32-bit fields would
-// be loaded as one 64-bit register just after the caller stored them apart, which stalls.
+// The sum of the window of bar i when it is not the carried one moved on by a bar, where every
+// sum of its prices and the carried window's is exact (exact_sum.h, run_sums.h; the caller
+// confirms that): the runs that leave and join added or taken away while that is cheaper than
+// a sum afresh, else that sum, each formed by ExactRunSum. Every value formed is the sum of a
+// run of prices from the old or the new window, so it has FreshWindowSum's bits. The window comes
+// field by field: as one struct by value, its two 32-bit fields would be loaded as one 64-bit
+// register just after the caller stored them apart, which stalls.
 double JumpWindow(PriceSeries prices, double fromSum, std::int32_t fromNewest,
                   std::int32_t fromPeriod, std::int32_t i, std::int32_t period) noexcept;
 inline double JumpWindow(PriceSeries prices, const CarriedWindow& from, std::int32_t i,
