@@ -81,10 +81,8 @@ struct ModelStep {
   }
 
   Plan PlanBar(const Serial& s, std::int32_t i, std::int32_t period) noexcept {
-    Plan plan;
-    plan.trend = trend.PlanBar(s.trend, i, period);
-    plan.cycle = cycle.PlanBar(s.cycle, i, period);
-    return plan;
+    // Formed in place: the trend's plan holds room for a chunk's sums, not to be copied.
+    return {trend.PlanBar(s.trend, i, period), cycle.PlanBar(s.cycle, i, period)};
   }
 
   Inputs<double> Record(Serial& s, const Plan& plan, std::int32_t i, std::int32_t period) noexcept {

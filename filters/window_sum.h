@@ -61,8 +61,15 @@ void FreshWindowSums(PriceSeries prices, std::int32_t i, std::int32_t period,
 inline double ExactRunSum(PriceSeries prices, std::int32_t lo, std::int32_t hi) noexcept {
   constexpr std::int32_t Pieces = 8;
   const std::int32_t n = hi - lo + 1;
-  const std::int32_t piece = n / Pieces;
   const PriceSeries x = prices + lo;
+  if (n < 2 * Pieces) {  // too few for the pieces to pay: one chain
+    double sum = 0.0;
+    for (std::int32_t k = 0; k < n; ++k) {
+      sum += static_cast<double>(x[k]);
+    }
+    return sum;
+  }
+  const std::int32_t piece = n / Pieces;
   double c[Pieces] = {};
   for (std::int32_t k = 0; k < piece; ++k) {
     for (std::int32_t p = 0; p < Pieces; ++p) {
