@@ -45,12 +45,10 @@ void Register(const char* name, Routine routine, PeriodKind kind) {
   const bool reachesBack = kind == PeriodKind::BarIndex;
   const std::int32_t count = reachesBack ? 1'000'000 : kBars;
   auto* b = benchmark::RegisterBenchmark(Name(name, kind).c_str(), [=](benchmark::State& state) {
+    const float* const prices = (reachesBack ? RangePrices() : WalkPrices()).data();
     const std::vector<float> periods = PeriodSequence(kind, count);
     std::vector<float> out(static_cast<std::size_t>(count));
-    TimeBars(state, count, out.data(), [&] {
-      routine((reachesBack ? RangePrices() : WalkPrices()).data(), periods.data(), count,
-              out.data());
-    });
+    TimeBars(state, count, out.data(), [&] { routine(prices, periods.data(), count, out.data()); });
   });
   b->Unit(benchmark::kMillisecond);
   if (reachesBack) {

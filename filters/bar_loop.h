@@ -67,6 +67,27 @@ std::array<V, sizeof(Outputs<V>) / sizeof(V)> Each(const Outputs<V>& values) noe
   return std::bit_cast<std::array<V, sizeof(Outputs<V>) / sizeof(V)>>(values);
 }
 
+// f(o, value) for each of the N values of a step's Outputs, in order, each taken where it
+// lies: a bit_cast of wide lanes to an array goes through memory in pieces, and reading a
+// value back whole from them stalls.
+template <int N, class Outputs, class F>
+void EachField(const Outputs& values, F&& f) noexcept {
+  static_assert(N >= 1 && N <= 3, "steps have one to three values");
+  if constexpr (N == 1) {
+    const auto& [a] = values;
+    f(0, a);
+  } else if constexpr (N == 2) {
+    const auto& [a, b] = values;
+    f(0, a);
+    f(1, b);
+  } else {
+    const auto& [a, b, c] = values;
+    f(0, a);
+    f(1, b);
+    f(2, c);
+  }
+}
+
 // Width<V> bars' values rounded, to out[at[0]], out[at[1]], ...
 template <class V>
 void ScatterRounded(V values, float* out, const int* at) noexcept {
@@ -101,21 +122,19 @@ struct EachOutput {
 
   template <class Outputs>
   void Store(const Outputs& values, int at) const noexcept {
-    const auto each = Each(values);
-    for (int o = 0; o < N; ++o) {
+    EachField<N>(values, [&](int o, const auto& value) {
       if (to[o] != nullptr) {
-        StoreRounded(each[o], to[o] + at);
+        StoreRounded(value, to[o] + at);
       }
-    }
+    });
   }
   template <class Outputs>
   void Scatter(const Outputs& values, const int* at) const noexcept {
-    const auto each = Each(values);
-    for (int o = 0; o < N; ++o) {
+    EachField<N>(values, [&](int o, const auto& value) {
       if (to[o] != nullptr) {
-        ScatterRounded(each[o], to[o], at);
+        ScatterRounded(value, to[o], at);
       }
-    }
+    });
   }
   void Empty(int at) const noexcept {
     for (float* o : to) {
