@@ -244,6 +244,11 @@ struct TrendStep {
     prices = at;
     if (shift != 0) {
       s.window.newest -= shift;
+      // Empty bars since the last computed one may have let its window's prices go: the
+      // next bar's sum is then formed afresh, and nothing before the buffer is read.
+      if (s.window.newest - s.window.period + 1 < 0) {
+        s.window.period = 0;
+      }
       judge.Rebase(shift);
       reach.Rebase(shift);
     }

@@ -98,6 +98,42 @@ TEST(Stream, EqualsTheRoutinesBarByBarWithRevisions) {
   }
 }
 
+// A bounded stream's carried window may leave its buffer while empty bars pass (periods 0 or
+// NaN, or a revision to one): the bars after them, pushed, revised or many at once, read only
+// the prices it keeps and give the routines' bits (the sanitized build checks the reads).
+TEST(Stream, EmptyBarsLetTheCarriedWindowLeaveABoundedBuffer) {
+  constexpr std::int32_t bound = 20;
+  std::mt19937 rng(17);
+  std::vector<float> prices, periods;
+  // The buffer moves its last prices to the front every 4096 bars or so: long runs of empty
+  // bars make most of those moves fall inside one.
+  for (int run = 0; run < 100; ++run) {
+    const int computed = std::uniform_int_distribution<int>(1, 40)(rng);
+    const int empty = std::uniform_int_distribution<int>(1, 300)(rng);
+    for (int k = 0; k < computed + empty; ++k) {
+      prices.push_back(100.0f + std::normal_distribution<float>(0.0f, 1.0f)(rng));
+      periods.push_back(k < computed ? static_cast<float>(std::uniform_int_distribution<int>(
+                                           run % 2 ? 19 : 3, bound)(rng))
+                                     : (k % 2 ? 0.0f : std::numeric_limits<float>::quiet_NaN()));
+    }
+  }
+  const Outputs want = Batch(prices, periods);
+  Stream pushed(bound);
+  Stream revised(bound);
+  for (std::size_t i = 0; i < prices.size(); ++i) {
+    ASSERT_TRUE(SameBar(pushed.Push(prices[i], periods[i]), want, i)) << "pushed";
+    revised.Push(prices[i] + 1.0f, 0.0f);  // formed empty, closed as given
+    ASSERT_TRUE(SameBar(revised.Revise(prices[i], periods[i]), want, i)) << "revised";
+  }
+  Stream many(bound);
+  std::vector<float> trend(prices.size()), cycle(prices.size()), model(prices.size());
+  many.PushMany(prices.data(), periods.data(), static_cast<std::int32_t>(prices.size()),
+                trend.data(), cycle.data(), model.data());
+  for (std::size_t i = 0; i < prices.size(); ++i) {
+    ASSERT_TRUE(SameBar({trend[i], cycle[i], model[i]}, want, i)) << "many at once";
+  }
+}
+
 // The carried window sum in double against a fresh one, after every push and revision: a
 // revised price the exactness check did not see would carry a sum that rounds differently.
 // Ticks that do defeat the check, a huge one beside a close of the other sign among them.
