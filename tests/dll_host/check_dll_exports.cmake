@@ -32,7 +32,7 @@ string(REGEX MATCH "Ordinal Base[ \t]+([0-9]+)" _ "${headers}")
 expect("ordinal base" "${CMAKE_MATCH_1}" "1")
 string(REGEX MATCH "\tExport Address Table[ \t]+([0-9a-fA-F]+)" _ "${headers}")
 list(LENGTH ROUTINE_NAMES routine_count)
-math(EXPR export_count "${CMAKE_MATCH_1}" OUTPUT_FORMAT DECIMAL)
+math(EXPR export_count "0x${CMAKE_MATCH_1}" OUTPUT_FORMAT DECIMAL)  # objdump gives it in hex
 expect("exports" "${export_count}" "${routine_count}")
 
 # Name table rows are "[ordinal - base] name".
