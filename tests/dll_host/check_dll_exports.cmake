@@ -40,6 +40,7 @@ string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table\n(([ \t]*\\[[ 0-9]+\\] [^\n
   "${headers}")
 string(REGEX MATCHALL "\\[ *[0-9]+\\] [^\n]+" rows "${CMAKE_MATCH_1}")
 list(TRANSFORM rows REPLACE "\\[ *([0-9]+)\\] " "\\1 ")
+list(SORT rows)  # the table's own order is the names'; ordinals past 9 sort apart
 set(wanted_rows)
 foreach(name ordinal IN ZIP_LISTS ROUTINE_NAMES ROUTINE_ORDINALS)
   math(EXPR index "${ordinal} - 1")
