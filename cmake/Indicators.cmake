@@ -8,19 +8,28 @@ tessaryn_read_routines(${PROJECT_SOURCE_DIR}/filters/indicators.inc TESSARYN_ROU
 
 # The stream's C API (exports/tessaryn_stream.h), exported beside the routines by the shared
 # library and alone by TessarynStream.dll, with the bytes of arguments each takes on 32-bit
-# x86 (its stdcall decoration). Their ordinals there follow the names' alphabetical order.
-set(tessaryn_stream_api TessarynStreamCreate:4 TessarynStreamDestroy:4 TessarynStreamPush:16
+# x86 (its stdcall decoration). The first eight have the ordinals of their names' alphabetical
+# order, as they always had; each function added later takes the next ordinal, in the order
+# listed, so that no earlier ordinal moves.
+set(tessaryn_stream_first TessarynStreamCreate:4 TessarynStreamDestroy:4 TessarynStreamPush:16
     TessarynStreamRevise:16 TessarynStreamPushMany:28 TessarynStreamSize:4
     TessarynStreamReset:4 TessarynStreamMessage:4)
+set(tessaryn_stream_later TessarynStreamSave:20 TessarynStreamRestore:16)
+set(tessaryn_stream_api ${tessaryn_stream_first} ${tessaryn_stream_later})
 set(TESSARYN_STREAM_FUNCTIONS ${tessaryn_stream_api})
 list(TRANSFORM TESSARYN_STREAM_FUNCTIONS REPLACE ":.*" "")
 set(tessaryn_stream_bytes ${tessaryn_stream_api})
 list(TRANSFORM tessaryn_stream_bytes REPLACE ".*:" "")
+set(sorted ${tessaryn_stream_first})
+list(TRANSFORM sorted REPLACE ":.*" "")
+list(SORT sorted)
+list(LENGTH sorted first_count)
 set(TESSARYN_STREAM_ORDINALS)
 foreach(name IN LISTS TESSARYN_STREAM_FUNCTIONS)
-  set(sorted ${TESSARYN_STREAM_FUNCTIONS})
-  list(SORT sorted)
   list(FIND sorted ${name} index)
+  if(index LESS 0)
+    list(LENGTH TESSARYN_STREAM_ORDINALS index)
+  endif()
   math(EXPR ordinal "${index} + 1")
   list(APPEND TESSARYN_STREAM_ORDINALS ${ordinal})
 endforeach()

@@ -6,6 +6,7 @@
 
 #define TESSARYN_STREAM_C_API_ONLY
 #include "exports/tessaryn_stream.h"
+#include "filters/saved_stream.h"
 #include "filters/stream.h"
 
 using Engine = tessaryn::StreamEngine<tessaryn::StreamStep>;
@@ -82,6 +83,50 @@ TESSARYN_API void TESSARYN_CALL TessarynStreamReset(TessarynStream* stream) {
   }
 }
 
+TESSARYN_API int32_t TESSARYN_CALL TessarynStreamSave(const TessarynStream* stream, void* bytes,
+                                                      int64_t capacity, int64_t* size) {
+  if (stream == nullptr || size == nullptr) {
+    return Code(tessaryn::StreamStatus::NullArgument);
+  }
+  const std::int64_t needed = tessaryn::SavedStream::Size(stream->engine);
+  *size = needed;
+  if (bytes == nullptr) {
+    return Code(tessaryn::StreamStatus::Ok);
+  }
+  if (capacity < needed) {
+    return Code(tessaryn::StreamStatus::CapacityTooSmall);
+  }
+  tessaryn::SavedStream::Write(stream->engine, static_cast<unsigned char*>(bytes));
+  return Code(tessaryn::StreamStatus::Ok);
+}
+
+TESSARYN_API TessarynStream* TESSARYN_CALL TessarynStreamRestore(const void* bytes, int64_t size,
+                                                                 int32_t* error) {
+  tessaryn::SavedStream::Image image;
+  tessaryn::StreamStatus status = tessaryn::StreamStatus::Ok;
+  TessarynStream* stream = nullptr;
+  if (size < tessaryn::saved::kHeaderBytes) {  // too short for a header, NULL or not
+    status = tessaryn::StreamStatus::NotSavedStream;
+  } else if (bytes == nullptr) {
+    status = tessaryn::StreamStatus::NullArgument;
+  } else {
+    status = tessaryn::SavedStream::Read(static_cast<const unsigned char*>(bytes), size, image);
+  }
+  if (status == tessaryn::StreamStatus::Ok) {
+    stream = TessarynStreamCreate(image.bound);
+    status = stream == nullptr ? tessaryn::StreamStatus::OutOfMemory
+                               : tessaryn::SavedStream::Load(image, stream->engine);
+    if (status != tessaryn::StreamStatus::Ok) {
+      TessarynStreamDestroy(stream);
+      stream = nullptr;
+    }
+  }
+  if (error != nullptr) {
+    *error = Code(status);
+  }
+  return stream;
+}
+
 TESSARYN_API const char* TESSARYN_CALL TessarynStreamMessage(int32_t code) {
   switch (code) {
     case TESSARYN_STREAM_OK:
@@ -102,6 +147,17 @@ TESSARYN_API const char* TESSARYN_CALL TessarynStreamMessage(int32_t code) {
       return "an unbounded stream holds at most 2^31 - 1 bars";
     case TESSARYN_STREAM_NEGATIVE_BOUND:
       return "longest_period is negative (TessarynStreamCreate then gives NULL)";
+    case TESSARYN_STREAM_CAPACITY_TOO_SMALL:
+      return "the capacity given to TessarynStreamSave is below the size the state needs";
+    case TESSARYN_STREAM_NOT_SAVED_STREAM:
+      return "the bytes are not a saved stream (too short, a negative size, or another kind of "
+             "data)";
+    case TESSARYN_STREAM_OTHER_MAJOR_VERSION:
+      return "the stream was saved by a library of another major version";
+    case TESSARYN_STREAM_DAMAGED_STATE:
+      return "the saved stream is truncated or altered: its length or checksum does not match";
+    case TESSARYN_STREAM_INCONSISTENT_STATE:
+      return "the saved stream's fields describe no state a stream can have";
     default:
       return "unknown error code";
   }

@@ -44,7 +44,12 @@ enum {
   TESSARYN_STREAM_TOO_MANY_BARS = 6, /* an unbounded stream holds at most 2^31 - 1 bars */
   /* Returned by no call: TessarynStreamCreate gives NULL for a negative longest_period, and
    * TessarynStreamMessage of this code says why (the C++ Stream throws with it). */
-  TESSARYN_STREAM_NEGATIVE_BOUND = 7
+  TESSARYN_STREAM_NEGATIVE_BOUND = 7,
+  TESSARYN_STREAM_CAPACITY_TOO_SMALL = 8,   /* Save's capacity is below the size it needs */
+  TESSARYN_STREAM_NOT_SAVED_STREAM = 9,     /* Restore's bytes are not a saved stream at all */
+  TESSARYN_STREAM_OTHER_MAJOR_VERSION = 10, /* saved by a library of another major version */
+  TESSARYN_STREAM_DAMAGED_STATE = 11,       /* truncated or altered: length or checksum wrong */
+  TESSARYN_STREAM_INCONSISTENT_STATE = 12   /* checksum right, but no stream has that state */
 };
 
 /* A new, empty stream; NULL when out of memory or longest_period < 0. */
@@ -68,6 +73,20 @@ TESSARYN_API int32_t TESSARYN_CALL TessarynStreamPushMany(TessarynStream* stream
 TESSARYN_API int64_t TESSARYN_CALL TessarynStreamSize(const TessarynStream* stream);
 /* Forgets every bar; the bound stays. NULL is fine. */
 TESSARYN_API void TESSARYN_CALL TessarynStreamReset(TessarynStream* stream);
+/* The stream's state as bytes, the same on every platform (little endian, fixed widths, a
+ * magic, a version and a CRC-32 of the payload). *size receives the bytes the state needs
+ * (a bounded stream's stays under 4 * longest_period + 256); with bytes NULL that is all it
+ * does. With capacity below *size it returns TESSARYN_STREAM_CAPACITY_TOO_SMALL and writes
+ * nothing. */
+TESSARYN_API int32_t TESSARYN_CALL TessarynStreamSave(const TessarynStream* stream, void* bytes,
+                                                      int64_t capacity, int64_t* size);
+/* A stream from Save's bytes, whose every later Push, Revise and PushMany gives the bits the
+ * saved one would have given; NULL when the bytes are refused (truncated, altered, foreign or
+ * of another major version) or memory runs out, with *error (when error is not NULL) set to
+ * the code, else to 0. Fewer than 16 bytes (bytes NULL or not) are not a saved stream. Bytes saved
+ * by an older library of the same major version restore. */
+TESSARYN_API TessarynStream* TESSARYN_CALL TessarynStreamRestore(const void* bytes, int64_t size,
+                                                                 int32_t* error);
 /* What a code means, in a sentence (never NULL). */
 TESSARYN_API const char* TESSARYN_CALL TessarynStreamMessage(int32_t code);
 
@@ -82,6 +101,7 @@ TESSARYN_API const char* TESSARYN_CALL TessarynStreamMessage(int32_t code);
 #include <new>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 namespace tessaryn {
 
@@ -142,7 +162,33 @@ class Stream {
   void Reset() noexcept { TessarynStreamReset(stream_); }
   std::int64_t Size() const noexcept { return TessarynStreamSize(stream_); }
 
+  // The state as bytes (TessarynStreamSave), and a stream from them: Restore throws
+  // StreamError with the code when it refuses them, std::bad_alloc when out of memory.
+  std::vector<unsigned char> Save() const {
+    std::int64_t size = 0;
+    Check(TessarynStreamSave(stream_, nullptr, 0, &size));
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(size));
+    Check(TessarynStreamSave(stream_, bytes.data(), size, &size));
+    return bytes;
+  }
+  static Stream Restore(const void* bytes, std::int64_t size) {
+    std::int32_t error = TESSARYN_STREAM_OK;
+    TessarynStream* const stream = TessarynStreamRestore(bytes, size, &error);
+    if (stream == nullptr) {
+      if (error == TESSARYN_STREAM_OUT_OF_MEMORY) {
+        throw std::bad_alloc();
+      }
+      throw StreamError(error);
+    }
+    return Stream(stream);
+  }
+  static Stream Restore(const std::vector<unsigned char>& bytes) {
+    return Restore(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+  }
+
  private:
+  explicit Stream(TessarynStream* stream) noexcept : stream_(stream) {}
+
   static void Check(std::int32_t code) {
     if (code != TESSARYN_STREAM_OK) {
       throw StreamError(code);

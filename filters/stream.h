@@ -28,7 +28,14 @@ enum class StreamStatus : std::int32_t {
   NegativeCount = 5,
   TooManyBars = 6,
   NegativeBound = 7,
+  CapacityTooSmall = 8,
+  NotSavedStream = 9,
+  OtherMajorVersion = 10,
+  DamagedState = 11,
+  InconsistentState = 12,
 };
+
+struct SavedStream;
 
 // Prices are kept in one buffer, bar `base` at its front. With a bound B on the period, only
 // the last B + 1 prices before a new bar are needed (its window and the price before it), and
@@ -55,11 +62,7 @@ class StreamEngine {
   // A bounded stream keeps at least three prices, so that a kept bar's place is never one of
   // the first three, which the cycle treats apart.
   explicit StreamEngine(std::int32_t bound) noexcept
-      : bound_(bound),
-        keep_(bound > 0 ? static_cast<std::int32_t>(
-                              std::min(std::max<std::int64_t>(bound, 2) + 1, kMostPlaces))
-                        : 0),
-        step_(nullptr) {}
+      : bound_(bound), keep_(KeepFor(bound)), step_(nullptr) {}
   ~StreamEngine() { std::free(prices_); }
   StreamEngine(const StreamEngine&) = delete;
   StreamEngine& operator=(const StreamEngine&) = delete;
@@ -122,7 +125,15 @@ class StreamEngine {
   const StepState<Step>& State() const noexcept { return state_; }
 
  private:
+  friend struct SavedStream;  // saved_stream.h: Save and Restore see the state whole
+
   static constexpr std::int64_t kMostPlaces = INT32_MAX;
+
+  static constexpr std::int32_t KeepFor(std::int32_t bound) noexcept {
+    return bound > 0 ? static_cast<std::int32_t>(
+                           std::min(std::max<std::int64_t>(bound, 2) + 1, kMostPlaces))
+                     : 0;
+  }
   // Bars PushMany hands to the bar loop at a time; also the room a bounded buffer keeps
   // beyond its window.
   static constexpr std::int32_t BatchBars = 4096;

@@ -32,7 +32,7 @@ string(REGEX MATCH "Ordinal Base[ \t]+([0-9]+)" _ "${headers}")
 expect("ordinal base" "${CMAKE_MATCH_1}" "1")
 string(REGEX MATCH "\tExport Address Table[ \t]+([0-9a-fA-F]+)" _ "${headers}")
 list(LENGTH ROUTINE_NAMES routine_count)
-math(EXPR export_count "${CMAKE_MATCH_1}" OUTPUT_FORMAT DECIMAL)
+math(EXPR export_count "0x${CMAKE_MATCH_1}" OUTPUT_FORMAT DECIMAL)  # objdump gives it in hex
 expect("exports" "${export_count}" "${routine_count}")
 
 # Name table rows are "[ordinal - base] name".
@@ -40,6 +40,7 @@ string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table\n(([ \t]*\\[[ 0-9]+\\] [^\n
   "${headers}")
 string(REGEX MATCHALL "\\[ *[0-9]+\\] [^\n]+" rows "${CMAKE_MATCH_1}")
 list(TRANSFORM rows REPLACE "\\[ *([0-9]+)\\] " "\\1 ")
+list(SORT rows)  # the table's own order is the names'; ordinals past 9 sort apart
 set(wanted_rows)
 foreach(name ordinal IN ZIP_LISTS ROUTINE_NAMES ROUTINE_ORDINALS)
   math(EXPR index "${ordinal} - 1")
