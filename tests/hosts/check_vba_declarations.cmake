@@ -9,8 +9,12 @@ include(${CMAKE_CURRENT_LIST_DIR}/readme_blocks.cmake)
 
 # How VBA passes each C parameter type: arrays by their first element, numbers by value, a
 # stream's handle as the 32-bit number it is in 32-bit Office.
+# Bytes by the first of a Byte array; a 64-bit integer as a Currency (8 bytes, its value
+# scaled by 10,000).
 set(vba_passing "const float*=ByRef Single" "float*=ByRef Single" "int32_t=ByVal Long"
-    "float=ByVal Single" "TessarynStream*=ByVal Long" "const TessarynStream*=ByVal Long")
+    "float=ByVal Single" "TessarynStream*=ByVal Long" "const TessarynStream*=ByVal Long"
+    "void*=ByRef Byte" "const void*=ByRef Byte" "int64_t=ByVal Currency"
+    "int64_t*=ByRef Currency" "int32_t*=ByRef Long")
 # What each C result is in VBA: a Sub, or a Function of that type. A 64-bit integer comes
 # back in EDX:EAX as a Currency does (its value scaled by 10,000); a pointer as a Long.
 set(vba_results "void=Sub" "int32_t=Long" "int64_t=Currency" "TessarynStream*=Long"
