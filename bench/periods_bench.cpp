@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "baselines.h"
 #include "bench_series.h"
 #include "period_kinds.h"
 #include "ratio_reporter.h"
@@ -56,6 +57,11 @@ void Register(const char* name, Routine routine, PeriodKind kind) {
   }
 }
 
+// The running-sum average at the first bar's period, the bound at a constant one.
+void RunningSum(const float* prices, const float* periods, std::int32_t count, float* out) {
+  RunningSumAverage(prices, static_cast<std::int32_t>(periods[0]), count, out);
+}
+
 // The one pass over all three indicators, into arrays of its own.
 void AllThree(const float* prices, const float* periods, std::int32_t count, float* out) {
   static std::vector<float> trend, cycle;
@@ -75,7 +81,16 @@ const bool kRegistered = [] {
   }
 #include "filters/indicators.inc"
 #undef TESSARYN_INDICATOR
+  // Beside them: the running-sum average at the constant period, and the trend with every
+  // window summed afresh at each kind (not the windows from the first bar: the square of
+  // the series).
+  Register("RunningSumAverage", &RunningSum, PeriodKind::Constant);
   for (const PeriodKind kind : kPeriodKinds) {
+    if (kind != PeriodKind::BarIndex) {
+      Register("FreshSumTrend", &FreshSumTrend, kind);
+      AddRatio({std::string("ITrend / fresh-sum trend, ") + PeriodKindName(kind),
+                Name("ITrend", kind), Name("FreshSumTrend", kind), 0.0});
+    }
     Register("TessarynIndicators", &AllThree, kind);
     // "At most 1.25x the time of Tessaryn alone" is at least 0.8 of its speed.
     AddRatio({std::string("all three / Tessaryn, ") + PeriodKindName(kind),
