@@ -178,8 +178,9 @@ struct SavedStream {
     saved::Fields(w, state);
     saved::Fields(w, kept);
     w.Value(prices);
-    const float* const from = e.prices_ + (e.used_ - prices);
-    if (payload != nullptr) {
+    // An empty stream has no buffer yet: nothing to copy, and no pointer to offset.
+    if (payload != nullptr && prices > 0) {
+      const float* const from = e.prices_ + (e.used_ - prices);
       if constexpr (std::endian::native == std::endian::little) {
         std::memcpy(payload + w.bytes, from, static_cast<std::size_t>(prices) * sizeof(float));
       } else {
