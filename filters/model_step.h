@@ -71,7 +71,8 @@ struct ModelStep {
   // take together goes as the cycle's drifting does, each bar's coefficients looked up.
   template <class V>
   void PlanChunk(const Serial& s, const Chunk& c, Plan& plan) noexcept {
-    assert(s.trend.window.period == s.cycle.coefficients.period);
+    // (A stream's trend may have let go of a window whose prices left its buffer.)
+    assert(s.trend.window.period == 0 || s.trend.window.period == s.cycle.coefficients.period);
     cycle.PlanChunk<V>(s.cycle, c, plan.cycle);
     Chunk forTrend = c;
     forTrend.full = c.full && plan.cycle.pace != Pace::BarByBar;

@@ -288,12 +288,23 @@ struct SavedStream {
   // coefficients of its period beside it, as every step leaves them.
   static bool Holds(const CarriedWindow& w, const HighPassCoefficients& k, std::int32_t bound,
                     std::int32_t prices, std::int32_t newestAtMost) noexcept {
+    if (w.period == 0) {
+      // None yet, or one a bounded stream let go with its prices: the cycle's coefficients
+      // are then none or those of the last computed bar's period.
+      if (w.newest != 0 || std::bit_cast<std::uint64_t>(w.sum) != 0) {
+        return false;
+      }
+      if (k.period == 0) {
+        return std::bit_cast<std::uint64_t>(k.alpha) == 0 &&
+               std::bit_cast<std::uint64_t>(k.gain) == 0;
+      }
+      const HighPassCoefficients own = CoefficientsOf(k.period);
+      return k.period > 0 && (bound == 0 || k.period <= bound) &&
+             std::bit_cast<std::uint64_t>(k.alpha) == std::bit_cast<std::uint64_t>(own.alpha) &&
+             std::bit_cast<std::uint64_t>(k.gain) == std::bit_cast<std::uint64_t>(own.gain);
+    }
     if (k.period != w.period) {
       return false;
-    }
-    if (w.period == 0) {
-      return std::bit_cast<std::uint64_t>(k.alpha) == 0 &&
-             std::bit_cast<std::uint64_t>(k.gain) == 0;
     }
     const HighPassCoefficients own = CoefficientsOf(w.period);
     return w.period > 0 && (bound == 0 || w.period <= bound) && w.newest <= newestAtMost &&

@@ -247,7 +247,7 @@ struct TrendStep {
       // Empty bars since the last computed one may have let its window's prices go: the
       // next bar's sum is then formed afresh, and nothing before the buffer is read.
       if (s.window.newest - s.window.period + 1 < 0) {
-        s.window.period = 0;
+        s.window = {};
       }
       judge.Rebase(shift);
       reach.Rebase(shift);

@@ -5,10 +5,13 @@ namespace tessaryn {
 double JumpWindow(PriceSeries prices, double fromSum, std::int32_t fromNewest,
                   std::int32_t fromPeriod, std::int32_t i, std::int32_t period) noexcept {
   const std::int32_t lo = i - period + 1;
+  if (fromPeriod == 0) {
+    return ExactRunSum(prices, lo, i);
+  }
   const std::int32_t oldLo = fromNewest - fromPeriod + 1;
   const std::int32_t oldHi = fromNewest;
   const std::int64_t steps = std::int64_t{i} - oldHi + (lo > oldLo ? lo - oldLo : oldLo - lo);
-  if (fromPeriod == 0 || steps >= period || lo > oldHi) {
+  if (steps >= period || lo > oldHi) {
     return ExactRunSum(prices, lo, i);
   }
   double sum = fromSum;

@@ -48,7 +48,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (sameMinor && again != bytes) {
     Finding("restored state saves other bytes");
   }
-  // It goes on: a revision and pushes at the periods it already has and others.
+  // It goes on: a revision and pushes at the periods it already has and others. Not for a
+  // bound past 2^16: its next push takes a buffer of that many prices, as a stream created
+  // with it would, more than a fuzzer's memory limit allows.
+  std::uint32_t bound = 0;
+  for (int b = 0; b < 4; ++b) {
+    bound |= std::uint32_t{bytes[16 + static_cast<std::size_t>(b)]} << (8 * b);
+  }
+  if (bound > (1u << 16)) {
+    TessarynStreamDestroy(stream);
+    return 0;
+  }
   float out[3];
   const float periods[] = {1.0f, 2.0f, 5.0f, 20.0f, 300.0f};
   TessarynStreamRevise(stream, 10.0f, 3.0f, out);
