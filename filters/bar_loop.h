@@ -61,12 +61,6 @@ struct StepState {
   typename Step::template Histories<double> histories{};
 };
 
-// A step's Outputs<V> as an array of its N values.
-template <template <class> class Outputs, class V>
-std::array<V, sizeof(Outputs<V>) / sizeof(V)> Each(const Outputs<V>& values) noexcept {
-  return std::bit_cast<std::array<V, sizeof(Outputs<V>) / sizeof(V)>>(values);
-}
-
 // f(o, value) for each of the N values of a step's Outputs, in order, each taken where it
 // lies: a bit_cast of wide lanes to an array goes through memory in pieces, and reading a
 // value back whole from them stalls.

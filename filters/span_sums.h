@@ -20,7 +20,6 @@
 
 #include <climits>
 #include <cstdint>
-#include <cstdlib>
 
 #include "filters/chunk.h"
 #include "filters/filters.h"
@@ -36,29 +35,10 @@ struct ReachBack {
   std::int32_t end = -1;  // below start: none kept
   double sum = 0.0;
 
-  // The sum of prices[from .. to], every run sum there exact: the kept run's with its ends
-  // moved, where that costs fewer prices than afresh (so the runs overlap). The start moves
-  // first: each value formed is the sum of a run inside the kept one or inside the new one,
-  // exact by the judgement of the one or of the other, and so is each price run added or
-  // taken away.
+  // The sum of prices[from .. to], every run sum there exact: the kept run's moved
+  // (MovedRunSum), each of its values exact by the judgement of the kept run or the new one.
   double To(PriceSeries prices, std::int32_t from, std::int32_t to) noexcept {
-    const std::int64_t afresh = std::int64_t{to} - from + 1;
-    const std::int64_t moved =
-        std::abs(std::int64_t{from} - start) + std::abs(std::int64_t{to} - end);
-    if (end < start || moved >= afresh) {
-      sum = ExactRunSum(prices, from, to);
-    } else {
-      if (from < start) {
-        sum += ExactRunSum(prices, from, start - 1);
-      } else if (from > start) {
-        sum -= ExactRunSum(prices, start, from - 1);
-      }
-      if (to > end) {
-        sum += ExactRunSum(prices, end + 1, to);
-      } else if (to < end) {
-        sum -= ExactRunSum(prices, to + 1, end);
-      }
-    }
+    sum = MovedRunSum(prices, sum, start, end, from, to);
     start = from;
     end = to;
     return sum;

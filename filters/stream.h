@@ -160,10 +160,7 @@ class StreamEngine {
   }
 
   static void Store(const typename Step::template Outputs<double>& values, float* out) noexcept {
-    const auto each = Each(values);
-    for (int o = 0; o < outputs; ++o) {
-      out[o] = static_cast<float>(each[o]);
-    }
+    EachField<outputs>(values, [out](int o, double value) { out[o] = static_cast<float>(value); });
   }
 
   // The next bar slides on (Step::Slides said so), taken as the routines take a uniform

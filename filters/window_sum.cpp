@@ -1,26 +1,38 @@
 #include "filters/window_sum.h"
 
+#include <cstdlib>
+
 namespace tessaryn {
+
+double MovedRunSum(PriceSeries prices, double kept, std::int32_t start, std::int32_t end,
+                   std::int32_t from, std::int32_t to) noexcept {
+  const std::int64_t afresh = std::int64_t{to} - from + 1;
+  const std::int64_t moved =
+      std::abs(std::int64_t{from} - start) + std::abs(std::int64_t{to} - end);
+  if (end < start || moved >= afresh) {
+    return ExactRunSum(prices, from, to);
+  }
+  double sum = kept;
+  if (from < start) {
+    sum += ExactRunSum(prices, from, start - 1);
+  } else if (from > start) {
+    sum -= ExactRunSum(prices, start, from - 1);
+  }
+  if (to > end) {
+    sum += ExactRunSum(prices, end + 1, to);
+  } else if (to < end) {
+    sum -= ExactRunSum(prices, to + 1, end);
+  }
+  return sum;
+}
 
 double JumpWindow(PriceSeries prices, double fromSum, std::int32_t fromNewest,
                   std::int32_t fromPeriod, std::int32_t i, std::int32_t period) noexcept {
   const std::int32_t lo = i - period + 1;
-  if (fromPeriod == 0) {
+  if (fromPeriod == 0) {  // no window carried
     return ExactRunSum(prices, lo, i);
   }
-  const std::int32_t oldLo = fromNewest - fromPeriod + 1;
-  const std::int32_t oldHi = fromNewest;
-  const std::int64_t steps = std::int64_t{i} - oldHi + (lo > oldLo ? lo - oldLo : oldLo - lo);
-  if (steps >= period || lo > oldHi) {
-    return ExactRunSum(prices, lo, i);
-  }
-  double sum = fromSum;
-  if (lo > oldLo) {  // the old window less its oldest prices, then the new ones
-    sum -= ExactRunSum(prices, oldLo, lo - 1);
-    return sum + ExactRunSum(prices, oldHi + 1, i);
-  }
-  sum += ExactRunSum(prices, oldHi + 1, i);         // the old window and the new prices, then the
-  return sum + ExactRunSum(prices, lo, oldLo - 1);  // older ones
+  return MovedRunSum(prices, fromSum, fromNewest - fromPeriod + 1, fromNewest, lo, i);
 }
 
 }  // namespace tessaryn

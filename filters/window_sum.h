@@ -83,6 +83,14 @@ inline double ExactRunSum(PriceSeries prices, std::int32_t lo, std::int32_t hi) 
   return sum;
 }
 
+// The sum of prices[from .. to] from `kept`, that of prices[start .. end] (none when end <
+// start), where every sum of a run inside either is exact: the kept run's ends moved where
+// that costs fewer prices than afresh (so the runs overlap), else ExactRunSum afresh. The start
+// moves first: each value formed is the sum of a run inside the kept one or the new one, and
+// so is each run of prices added or taken away.
+double MovedRunSum(PriceSeries prices, double kept, std::int32_t start, std::int32_t end,
+                   std::int32_t from, std::int32_t to) noexcept;
+
 // Stands for a price that does not leave the window: subtracting it changes nothing.
 struct NoPrice {};
 template <class V>
@@ -130,8 +138,7 @@ struct CarriedWindow {
 
 // The sum of the window of bar i when it is not the carried one moved on by a bar, where every
 // sum of its prices and the carried window's is exact (exact_sum.h, run_sums.h; the caller
-// confirms that): the runs that leave and join added or taken away while that is cheaper than
-// a sum afresh, else that sum, each formed by ExactRunSum. Every value formed is the sum of a
+// confirms that): the carried window's moved (MovedRunSum). Every value formed is the sum of a
 // run of prices from the old or the new window, so it has FreshWindowSum's bits. The window comes
 // field by field: as one struct by value, its two 32-bit fields would be loaded as one 64-bit
 // register just after the caller stored them apart, which stalls.
